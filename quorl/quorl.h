@@ -1,0 +1,63 @@
+// The interpreter-wide object of the extension: registers the top-level
+// commands (help, verbose, sigint, ecprg), owns the Ctrl-C script, and keeps
+// the list of live program objects.
+#ifndef QUORL_QUORL_H
+#define QUORL_QUORL_H
+
+#include <cstdarg>
+#include <tcl.h>
+
+class EcPrgVar;
+
+// Names of the top-level commands; the command table and the help text use
+// these very arrays.
+extern char QUORL_HELP[];
+extern char QUORL_VERBOSE[];
+extern char QUORL_SIGINT[];
+extern char QUORL_ECPRG[];
+
+class Quorl {
+public:
+    explicit Quorl(Tcl_Interp* interp);
+
+    // "Quorl: bad use of `<command>' command\n=> usage: <command> <usage>"
+    // as the interpreter result; returns TCL_ERROR.
+    int cmd_error(const char* command, const char* format, ...)
+        __attribute__((format(printf, 3, 4)));
+    // The formatted text alone as the interpreter result; returns TCL_ERROR.
+    int error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // Unlinks a program object from ecprg_list (defined with the program objects).
+    void remove_ecprg(EcPrgVar* object);
+
+    Tcl_Interp* interp;
+    Tcl_Obj* sigint_script;
+    EcPrgVar* ecprg_list;
+};
+
+// The most recently constructed Quorl; Ctrl-C works on it alone.
+extern Quorl* LAST_QUORL;
+
+// Parses a base-10 integer like strtol; nonzero when no digit was consumed.
+int monatoi(const char* text, int* value);
+
+// Creates the interpreter's Quorl; returns 0.
+int run_quorl_Init(Tcl_Interp* interp);
+
+// The SIGINT handler.
+void QUORL_general_sigint(int signal);
+
+// Command procedures of the top-level commands.
+int QUORL_help(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[]);
+int QUORL_verbose(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[]);
+int QUORL_sigint(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[]);
+// `ecprg': defined with the program objects.
+int QUORL_ecprg(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[]);
+
+// Sets `head' followed by the printf-formatted `format' as the interpreter
+// result, in a buffer from malloc handed to Tcl with free; never overruns,
+// whatever the lengths. Shared by cmd_error and the program objects'
+// call_error. Returns TCL_ERROR.
+int set_composed_error(Tcl_Interp* interp, const char* head, const char* format, va_list args);
+
+#endif
