@@ -1,0 +1,200 @@
+#include "corvel/pty.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+PtyStream* PtyStream::_of_stdout = nullptr;
+PtyStream* PtyStream::_of_stderr = nullptr;
+
+static FILE* open_named(const char* name) {
+    if (strcmp(name, "stdout") == 0) return stdout;
+    if (strcmp(name, "stderr") == 0) return stderr;
+    FILE* f = fopen(name, "w");
+    if (!f) {
+        fprintf(stderr, "can't open file '%s'\n", name);
+        exit(1);
+    }
+    return f;
+}
+
+static FILE* open_temporary() {
+    FILE* f = tmpfile();
+    if (!f) {
+        fprintf(stderr, "can't open temporary file\n");
+        exit(1);
+    }
+    return f;
+}
+
+// A tab string that does not fit its 20-byte field is a programming error:
+// it is reported before any file is opened.
+static const char* checked_tab(const char* tab) {
+    if (tab && strlen(tab) > (size_t)PtyStream::kTabMax) {
+        fprintf(stderr, "PtyStream::PtyStream : tab string longer than %d characters\n",
+                PtyStream::kTabMax);
+        exit(1);
+    }
+    return tab;
+}
+
+PtyStream::PtyStream(FILE* f, int width, const char* tab)
+    : _file(f), _level(0), _column(0), _width(width) {
+    set_tab(checked_tab(tab));
+}
+
+PtyStream::PtyStream(int width, const char* tab) : PtyStream(stdout, width, tab) {}
+
+PtyStream::PtyStream(const char* name, int width, const char* tab)
+    : PtyStream(open_named((checked_tab(tab), name)), width, tab) {}
+
+TmpPtyStream::TmpPtyStream(int width, const char* tab)
+    : PtyStream(open_temporary(), width, tab) {}
+
+PtyStream::~PtyStream() {
+    if (!_file) return;
+    fflush(_file);
+    if (_file != stdout && _file != stderr) fclose(_file);
+}
+
+void PtyStream::set_tab(const char* tab) {
+    if (!tab) tab = "   ";
+    strcpy(_tab, tab);
+    _tab_len = (int)strlen(_tab);
+}
+
+PtyStream* PtyStream::of_stdout() {
+    if (!_of_stdout) _of_stdout = new PtyStream(stdout, 80, nullptr);
+    return _of_stdout;
+}
+
+PtyStream* PtyStream::of_stderr() {
+    if (!_of_stderr) _of_stderr = new PtyStream(stderr, 80, nullptr);
+    return _of_stderr;
+}
+
+void PtyStream::tab() { ++_level; }
+
+void PtyStream::untab() {
+    if (_level > 0) --_level;
+    else fprintf(stderr, "PtyStream::untab : unbalanced untab\n");
+}
+
+void PtyStream::cr() {
+    putc('\n', _file);
+    fflush(_file);
+    for (int k = 0; k < _level; ++k) fwrite(_tab, 1, _tab_len, _file);
+    _column = _level * _tab_len;
+}
+
+void PtyStream::lf() {
+    putc('\n', _file);
+    fflush(_file);
+    _column = 0;
+}
+
+void PtyStream::flush() { fflush(_file); }
+
+// A piece is never split: if it would reach the width, it starts a fresh
+// line (without indentation) first.
+void PtyStream::write_piece(const char* piece, size_t len) {
+    _column += (int)len;
+    if (_column >= _width) {
+        putc('\n', _file);
+        fflush(_file);
+        _column = (int)len;
+    }
+    if (len) fwrite(piece, 1, len, _file);
+}
+
+// Cuts the text at newlines (indented new line) and form feeds (new line at
+// column 0). A separator ending the text is not followed by an empty piece.
+void PtyStream::write_text(const char* text, size_t len) {
+    const char* p = text;
+    const char* end = text + len;
+    while (p < end) {
+        const char* q = p;
+        while (q < end && *q != '\n' && *q != '\f') ++q;
+        write_piece(p, (size_t)(q - p));
+        if (q == end) break;
+        if (*q == '\n') cr();
+        else lf();
+        p = q + 1;
+    }
+}
+
+void PtyStream::put(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vput(format, args);
+    va_end(args);
+}
+
+void PtyStream::vput(const char* format, va_list args) {
+    // The usual "%s" needs no formatting at all.
+    if (format[0] == '%' && format[1] == 's' && format[2] == '\0') {
+        va_list copy;
+        va_copy(copy, args);
+        const char* s = va_arg(copy, const char*);
+        va_end(copy);
+        if (s) {
+            write_text(s, strlen(s));
+            return;
+        }
+    }
+    // Small texts are formatted on the stack; a longer one is formatted
+    // again into a heap buffer of its exact size, so it is written whole.
+    char local[1024];
+    va_list copy;
+    va_copy(copy, args);
+    int n = vsnprintf(local, sizeof local, format, copy);
+    va_end(copy);
+    if (n < 0) return;
+    if ((size_t)n < sizeof local) {
+        write_text(local, (size_t)n);
+        return;
+    }
+    std::unique_ptr<char[]> big(new char[(size_t)n + 1]);
+    va_copy(copy, args);
+    vsnprintf(big.get(), (size_t)n + 1, format, copy);
+    va_end(copy);
+    write_text(big.get(), (size_t)n);
+}
+
+void PtyStream::put(int n) {
+    char buf[32];
+    int len = snprintf(buf, sizeof buf, "%d", n);
+    write_piece(buf, (size_t)len);
+}
+
+void PtyStream::put(float x) {
+    // "%f" of the largest float needs about 50 characters.
+    char buf[64];
+    int len = snprintf(buf, sizeof buf, "%f", (double)x);
+    if (len >= (int)sizeof buf) len = (int)sizeof buf - 1;
+    write_piece(buf, (size_t)len);
+}
+
+// Copies verbatim (no column bookkeeping, no wrapping), turning newlines
+// into cr() and form feeds into lf() on this stream.
+void PtyStream::put(TmpPtyStream* t) {
+    if (!t || t == this) return;
+    FILE* in = t->file();
+    fflush(in);
+    rewind(in);
+    char buf[4096];
+    size_t got;
+    while ((got = fread(buf, 1, sizeof buf, in)) > 0) {
+        const char* p = buf;
+        const char* end = buf + got;
+        while (p < end) {
+            const char* q = p;
+            while (q < end && *q != '\n' && *q != '\f') ++q;
+            if (q > p) fwrite(p, 1, (size_t)(q - p), _file);
+            if (q == end) break;
+            if (*q == '\n') cr();
+            else lf();
+            p = q + 1;
+        }
+    }
+}

@@ -1,0 +1,173 @@
+// String interning: StringTape keeps each distinct string once, in large
+// append-only pages, with a sequence number; SymbolTable builds names with
+// printf formats and maps them to identifiers 1, 2, 3, ... and back.
+#ifndef CORVEL_SYMBOLS_H
+#define CORVEL_SYMBOLS_H
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+// One page of string storage. Deleting a page deletes all older pages.
+struct STapePage {
+    static const int kSize = 16384;
+    static const int kUsable = 16380;   // bytes handed out per page
+
+    STapePage* previous;
+    char text[kSize];
+
+    explicit STapePage(STapePage* prev) : previous(prev) {}
+    ~STapePage();
+};
+
+// One interned string; deleting an item deletes the rest of its chain.
+struct STapeHashItem {
+    char* string;
+    int id;
+    STapeHashItem* next;
+
+    STapeHashItem(char* s, int i, STapeHashItem* n) : string(s), id(i), next(n) {}
+    ~STapeHashItem();
+};
+
+class StringTape {
+public:
+    static const int kDefaultHashSize = 5041;
+
+    StringTape() { init(kDefaultHashSize); }
+    explicit StringTape(int hash_size) { init(hash_size); }
+    ~StringTape();
+    StringTape(const StringTape&) = delete;
+    StringTape& operator=(const StringTape&) = delete;
+
+    void init(int hash_size);
+
+    // Bucket number of s, in 0 .. hash size - 1.
+    int hash_code(const char* s) const;
+    // Walks one chain; a failed search over n items raises coll max to
+    // n + 1 when n exceeds it.
+    STapeHashItem* search(STapeHashItem* chain, const char* s);
+    // The item holding s, or null; never adds.
+    STapeHashItem* internal_find(const char* s);
+    // The item holding s, made now if s is new.
+    STapeHashItem* internal_add(const char* s);
+    // Copies s into the tape and returns the copy.
+    char* new_string(const char* s);
+
+    // The same with an explicit length (s need not end at len).
+    STapeHashItem* internal_find(const char* s, size_t len);
+    STapeHashItem* internal_add(const char* s, size_t len);
+
+    void print_statistics(FILE* f) const;
+
+    int hash_size() const { return _hash_size; }
+    int nb_strings() const { return _nb_strings; }
+    int occupied() const { return _occupied; }
+    int coll_max() const { return _coll_max; }
+    STapeHashItem* bucket(int b) const { return _buckets[b]; }
+
+private:
+    struct IndexSlot {
+        STapeHashItem* item;   // null when free
+        uint64_t hash;
+    };
+
+    char* copy_in(const char* s, size_t len);
+    STapeHashItem* index_lookup(const char* s, size_t len, uint64_t h) const;
+    void index_insert(STapeHashItem* item, uint64_t h);
+    void index_grow();
+    void note_failed_search(int compared);
+
+    STapeHashItem** _buckets;
+    int _hash_size;
+    int _nb_strings;
+    int _occupied;
+    int _coll_max;
+    STapePage* _current_page;
+    int _free_bytes;
+    char* _next_free;
+
+    // Items per bucket: a failed chain search compares them all, which is
+    // what the coll max statistic counts.
+    std::vector<int> _bucket_len;
+    // Open-addressing index over all items, keyed by a strong hash, so that
+    // lookups do not walk the fixed-size chains.
+    std::vector<IndexSlot> _index;
+    size_t _index_mask;
+};
+
+// Growable array of char* in chunks that never move.
+class StringArray {
+public:
+    explicit StringArray(int size);
+    ~StringArray();
+    StringArray(const StringArray&) = delete;
+    StringArray& operator=(const StringArray&) = delete;
+
+    // Slot i; chunks are added as needed. Constant time for any i.
+    char*& operator[](int i);
+
+    int size() const { return _size; }
+    StringArray* next() const { return _next; }
+
+private:
+    char** _slots;
+    int _size;
+    StringArray* _next;
+    // Chunks reached from this one, this one first (kept in the chunk that
+    // is indexed, normally the first).
+    std::vector<StringArray*> _directory;
+};
+
+class SymbolTable {
+public:
+    static const int kAddBuffer = 10240;
+    static const int kFindBuffer = 1024;
+    // Formatted names longer than this are cut to this many characters, the
+    // same way by every operation, so a name added cut is found cut.
+    static const int kMaxName = kAddBuffer - 1;
+
+    SymbolTable();
+    ~SymbolTable();
+    SymbolTable(const SymbolTable&) = delete;
+    SymbolTable& operator=(const SymbolTable&) = delete;
+
+    void init(int chunk);
+
+    int add(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    int vadd(const char* format, va_list args);
+    int find(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // 1 if the name was present, 0 if added now; *id gets its identifier.
+    int find_then_add(int* id, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // 1 and *id set if present; 0 and *id untouched otherwise.
+    int find_then_get(int* id, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+    // Text of identifier id, or null outside 1 .. count.
+    char* operator[](int id);
+
+    int count() const { return _count; }
+
+    void print() const;
+    void print(FILE* f) const;
+
+    void init_iterate() { _cursor = 0; }
+    char* iterate();
+
+    void print_statistics(FILE* f) const;
+
+    StringTape* tape() const { return _tape; }
+
+private:
+    STapeHashItem* intern(const char* format, va_list args);
+    STapeHashItem* lookup(const char* format, va_list args);
+
+    int _count;
+    int _cursor;
+    StringTape* _tape;
+    int _chunk_size;
+    StringArray* _names;
+};
+
+#endif
