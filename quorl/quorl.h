@@ -5,6 +5,7 @@
 #define QUORL_QUORL_H
 
 #include <cstdarg>
+#include <new>
 #include <tcl.h>
 
 class EcPrgVar;
@@ -30,9 +31,12 @@ public:
     // Unlinks a program object from ecprg_list (defined with the program objects).
     void remove_ecprg(EcPrgVar* object);
 
-    Tcl_Interp* interp;
+    Tcl_Interp* interp;         // null once the interpreter is deleted
     Tcl_Obj* sigint_script;
     EcPrgVar* ecprg_list;
+    // Marked by the SIGINT handler; its procedure runs sigint_script at the
+    // interpreter's next safe point.
+    Tcl_AsyncHandler sigint_async;
 };
 
 // The most recently constructed Quorl; Ctrl-C works on it alone.
@@ -59,5 +63,19 @@ int QUORL_ecprg(ClientData owner, Tcl_Interp* interp, int argc, const char* argv
 // whatever the lengths. Shared by cmd_error and the program objects'
 // call_error. Returns TCL_ERROR.
 int set_composed_error(Tcl_Interp* interp, const char* head, const char* format, va_list args);
+
+// Runs a command body so that no C++ exception reaches Tcl: running out of
+// memory, or anything else thrown, becomes a TCL_ERROR with a message.
+template <class Body>
+int guard_command(Tcl_Interp* interp, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        Tcl_SetResult(interp, const_cast<char*>("Quorl: out of memory"), TCL_STATIC);
+    } catch (...) {
+        Tcl_SetResult(interp, const_cast<char*>("Quorl: internal failure"), TCL_STATIC);
+    }
+    return TCL_ERROR;
+}
 
 #endif

@@ -11,6 +11,7 @@ set ::runOne(total) 0
 set ::runOne(failed) 0
 set ::runOne(passed) 0
 set ::runOne(skipped) 0
+set ::runOne(errors) 0
 
 # Record the counters before tcltest resets them; exit through our own exit.
 rename ::tcltest::cleanupTests ::tcltest::RunOneCleanup
@@ -23,10 +24,12 @@ proc ::tcltest::cleanupTests {args} {
 
 rename exit ::RunOneRealExit
 proc exit {{status 0}} {
-    if {$::runOne(failed) > 0 || $::runOne(total) == 0} {
+    if {$::runOne(failed) > 0 || $::runOne(errors) > 0 || $::runOne(total) == 0} {
         set status 1
     }
-    puts "[file tail $::testFile]: $::runOne(passed) passed, $::runOne(failed) failed, $::runOne(skipped) skipped"
+    set summary "[file tail $::testFile]: $::runOne(passed) passed, $::runOne(failed) failed, $::runOne(skipped) skipped"
+    if {$::runOne(errors) > 0} { append summary ", error while sourcing" }
+    puts $summary
     ::RunOneRealExit $status
 }
 
@@ -34,7 +37,8 @@ proc exit {{status 0}} {
 if {[catch {uplevel #0 [list source $testFile]} msg opts]} {
     puts stderr "error while running $testFile: $msg"
     puts stderr [dict get $opts -errorinfo]
-    set ::runOne(failed) [expr {$::runOne(failed) + 1}]
+    # Kept apart from the test counters, which cleanupTests below overwrites.
+    incr ::runOne(errors)
 }
 # A file that did not call cleanupTests still gets its counters read.
 if {$::tcltest::numTests(Total) > 0} {

@@ -1,0 +1,42 @@
+# Demo of the zindle module. Usage: tclsh demo.tcl <build dir>
+# LUSTRE_INSTALL must name an existing directory (scripts/demo.sh sets it).
+package require Tk
+wm withdraw .
+
+# ---------------------------------------------------------------- loading
+set build [file normalize [lindex $argv 0]]
+if {$build eq ""} {
+    puts stderr "usage: tclsh demo.tcl <build dir>"
+    exit 2
+}
+lappend auto_path $build
+puts "Zindle [package require Zindle] loaded from $build"
+puts "LUSTRE_INSTALL is $lustre_install; tcl_libPath ends with [lindex $tcl_libPath end]"
+
+# ---------------------------------------------------------------- commands
+puts "\n== help"
+flush stdout   ;# help writes through the C library, not the Tcl channel
+help
+flush stdout
+
+puts "\n== verbose (traces go to standard error)"
+verbose 1
+verbose 0
+
+# ---------------------------------------------------------------- timers
+puts "\n== timers"
+set start [clock milliseconds]
+set kept [add_timer 200 {set ::fired [expr {[clock milliseconds] - $::start}]}]
+set dropped [add_timer 100 {puts "this timer was aborted and never prints"}]
+puts "scheduled $kept (200 ms) and $dropped (100 ms)"
+abort_timer $dropped
+puts "aborted $dropped"
+vwait ::fired
+puts "timer $kept fired after $::fired ms"
+
+# ---------------------------------------------------------------- Ctrl-C
+puts "\n== Ctrl-C"
+sigint {puts "Ctrl-C pressed: ignored by the demo"}
+puts "Ctrl-C script replaced"
+
+exit 0

@@ -1,0 +1,213 @@
+// The interpreter's Quorl: top-level commands help, verbose and sigint, the
+// shared usage-error builder, and Ctrl-C handling.
+#include "quorl/quorl.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "corvel/errors.h"
+
+char QUORL_HELP[] = "help";
+char QUORL_VERBOSE[] = "verbose";
+char QUORL_SIGINT[] = "sigint";
+char QUORL_ECPRG[] = "ecprg";
+
+Quorl* LAST_QUORL = nullptr;
+
+static const char DEFAULT_SIGINT_SCRIPT[] = "puts \"quorl: ctrl-c exit...\"\nexit";
+
+// --------------------------------------------------------------- messages
+
+static void free_message(char* text) { free(text); }
+
+enum { MESSAGE_BUFFER_SIZE = 1024 };
+
+// The message is composed in a 1024-byte buffer when it fits; a longer one
+// (a very long command name or parameter) gets a buffer of its own size, so
+// nothing is ever truncated or written past the end.
+int set_composed_error(Tcl_Interp* interp, const char* head, const char* format, va_list args) {
+    size_t head_length = strlen(head);
+    va_list sizing;
+    va_copy(sizing, args);
+    int tail_length = vsnprintf(nullptr, 0, format, sizing);
+    va_end(sizing);
+    if (tail_length < 0) tail_length = 0;  // unformattable text: keep the head alone
+    size_t size = head_length + (size_t)tail_length + 1;
+    if (size < MESSAGE_BUFFER_SIZE) size = MESSAGE_BUFFER_SIZE;
+    char* buffer = static_cast<char*>(malloc(size));
+    if (buffer == nullptr) {
+        Tcl_SetResult(interp, const_cast<char*>("Quorl: out of memory"), TCL_STATIC);
+        return TCL_ERROR;
+    }
+    memcpy(buffer, head, head_length);
+    buffer[head_length] = '\0';
+    if (tail_length > 0) vsnprintf(buffer + head_length, size - head_length, format, args);
+    Tcl_SetResult(interp, buffer, free_message);
+    return TCL_ERROR;
+}
+
+int Quorl::cmd_error(const char* command, const char* format, ...) {
+    std::string head = "Quorl: bad use of `";
+    head += command;
+    head += "' command\n=> usage: ";
+    head += command;
+    head += ' ';
+    va_list args;
+    va_start(args, format);
+    int status = set_composed_error(interp, head.c_str(), format, args);
+    va_end(args);
+    return status;
+}
+
+int Quorl::error(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int status = set_composed_error(interp, "", format, args);
+    va_end(args);
+    return status;
+}
+
+int monatoi(const char* text, int* value) {
+    char* end = nullptr;
+    long parsed = strtol(text, &end, 10);
+    if (end == text) return 1;
+    *value = static_cast<int>(parsed);
+    return 0;
+}
+
+// --------------------------------------------------------------- Ctrl-C
+//
+// The signal handler only marks an asynchronous handler; Tcl calls its
+// procedure at the next safe point (between bytecodes, or from the event
+// loop), where evaluating a script cannot corrupt a command in progress.
+
+static int run_sigint_script(ClientData, Tcl_Interp*, int code) {
+    Quorl* quorl = LAST_QUORL;
+    if (quorl == nullptr || quorl->interp == nullptr) return code;
+    Tcl_Interp* interp = quorl->interp;
+    Tcl_Obj* script = quorl->sigint_script;
+    // The reference keeps the script alive even when it replaces itself
+    // through `sigint' while being evaluated.
+    Tcl_IncrRefCount(script);
+    Tcl_Preserve(interp);
+    Tcl_InterpState state = Tcl_SaveInterpState(interp, TCL_OK);
+    Tcl_EvalObjEx(interp, script, 0);
+    Tcl_RestoreInterpState(interp, state);
+    Tcl_Release(interp);
+    Tcl_DecrRefCount(script);
+    return code;
+}
+
+void QUORL_general_sigint(int) {
+    Quorl* quorl = LAST_QUORL;
+    if (quorl == nullptr) return;
+    if (quorl->sigint_async != nullptr) Tcl_AsyncMark(quorl->sigint_async);
+    signal(SIGINT, QUORL_general_sigint);
+}
+
+// The Quorl outlives its interpreter; forget the interpreter so that a late
+// Ctrl-C does not evaluate into freed memory.
+static void forget_interp(ClientData owner, Tcl_Interp*) {
+    static_cast<Quorl*>(owner)->interp = nullptr;
+}
+
+// --------------------------------------------------------------- commands
+
+int QUORL_help(ClientData, Tcl_Interp*, int, const char*[]) {
+    // Operation names of program objects, as the object command spells them.
+    static const struct { const char* format; const char* name; } lines[] = {
+        {"quorl commands are:\n", nullptr},
+        {"<ecprg> %s [<node name>]  --init an empty lustre node\n", "init"},
+        {"<ecprg> %s <file.ec>  --load ec program from file\n", "load"},
+        {"<ecprg> %s <fileid>   --load ec program from channel\n", "loadch"},
+        {"<ecprg> %s [<file>]  --dump the structure in lustre format\n", "dump"},
+        {"<ecprg> %s  --get the program's profile\n", "profile"},
+        {"<ecprg> %s   --get the number of inputs\n", "nb-ins"},
+        {"<ecprg> %s   --get the number of outputs\n", "nb-outs"},
+        {"<ecprg> %s   --get the number of locals\n", "nb-locs"},
+        {"<ecprg> %s   --get the number of assertions\n", "nb-asts"},
+        {"<ecprg> %s   --get the number of external functions\n", "nb-funcs"},
+        {"<ecprg> %s <0..nb-inputs-1>  --get the name of an input\n", "in-name"},
+        {"<ecprg> %s <0..nb-outputs-1> --get the name of an output\n", "out-name"},
+        {"<ecprg> %s <0..nb-locals-1>  --get the name of a local\n", "loc-name"},
+        {"<ecprg> %s <0..nb-inputs-1>  --get the type of an input\n", "in-type"},
+        {"<ecprg> %s <0..nb-outputs-1> --get the type of an output\n", "out-type"},
+        {"<ecprg> %s <0..nb-locals-1>  --get the type of an loacl\n", "loc-type"},
+        {"<ecprg> %s [<ident>]  --creates a new input identifier\n", "add-in"},
+        {"<ecprg> %s [<ident>]  --creates a new output identifier\n", "add-out"},
+        {"<ecprg> %s [<ident>]  --creates a new local identifier\n", "add-loc"},
+        {"<ecprg> %s <0..nb-funcs-1>  --get the declaration of a function\n", "func-decl"},
+        {"<ecprg> %s <name> <type>+ : <type>+ --declares a external function\n", "add-func"},
+        {"<ecprg> %s <lustre expression>  --parse and build a lustre expression\n", "exp"},
+        {"<ecprg> %s <var name> <lustre expression>  --defines an equation\n", "eq"},
+        {"<ecprg> %s <lustre expression>  --get expression type\n", "exp-type"},
+        {"%s  -- print help\n", QUORL_HELP},
+        {"%s          -- set verbose mode to 1 (normal)\n", QUORL_VERBOSE},
+        {"%s [<int>]  -- set verbose mode (0=silent) (>0=more and more)\n", QUORL_VERBOSE},
+        {"%s <tcl proc name>  --defines the <ctrl-c> handler\n", QUORL_SIGINT},
+        {"%s <manager name> [<node name>]  --creates a node manager\n", QUORL_ECPRG},
+    };
+    for (const auto& line : lines) {
+        if (line.name == nullptr)
+            fputs(line.format, stdout);
+        else
+            printf(line.format, line.name);
+    }
+    fflush(stdout);
+    return TCL_OK;
+}
+
+int QUORL_verbose(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[]) {
+    return guard_command(interp, [&] {
+        Quorl* quorl = static_cast<Quorl*>(owner);
+        int level = 1;
+        if (argc >= 3 || (argc == 2 && monatoi(argv[1], &level) != 0))
+            return quorl->cmd_error(argv[0], "[<int>]");
+        set_verbose_mode(level);
+        Verbose("verbose mode set to %d\n", level);
+        return TCL_OK;
+    });
+}
+
+int QUORL_sigint(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[]) {
+    return guard_command(interp, [&] {
+        Quorl* quorl = static_cast<Quorl*>(owner);
+        if (argc != 2) return quorl->cmd_error(argv[0], "<proc name>");
+        if (Tcl_IsShared(quorl->sigint_script)) {
+            // Being evaluated (or otherwise referenced): Tcl forbids changing
+            // a shared object, so a fresh one takes its place.
+            Tcl_Obj* replacement = Tcl_NewStringObj(argv[1], -1);
+            Tcl_IncrRefCount(replacement);
+            Tcl_DecrRefCount(quorl->sigint_script);
+            quorl->sigint_script = replacement;
+        } else {
+            Tcl_SetStringObj(quorl->sigint_script, argv[1], -1);
+        }
+        return TCL_OK;
+    });
+}
+
+// --------------------------------------------------------------- Quorl
+
+Quorl::Quorl(Tcl_Interp* the_interp)
+    : interp(the_interp), sigint_script(nullptr), ecprg_list(nullptr), sigint_async(nullptr) {
+    Tcl_CreateCommand(interp, QUORL_HELP, QUORL_help, this, nullptr);
+    Tcl_CreateCommand(interp, QUORL_VERBOSE, QUORL_verbose, this, nullptr);
+    sigint_async = Tcl_AsyncCreate(run_sigint_script, this);
+    sigint_script = Tcl_NewStringObj(DEFAULT_SIGINT_SCRIPT, -1);
+    Tcl_IncrRefCount(sigint_script);
+    LAST_QUORL = this;
+    signal(SIGINT, QUORL_general_sigint);
+    Tcl_CreateCommand(interp, QUORL_SIGINT, QUORL_sigint, this, nullptr);
+    Tcl_CallWhenDeleted(interp, forget_interp, this);
+    ecprg_list = nullptr;
+    Tcl_CreateCommand(interp, QUORL_ECPRG, QUORL_ecprg, this, nullptr);
+}
+
+int run_quorl_Init(Tcl_Interp* interp) {
+    new Quorl(interp);  // lives until the process ends
+    return 0;
+}
