@@ -1,0 +1,41 @@
+// Destruction of a program: every record, type, list and node it made is
+// released exactly once, in sweeps without recursion.
+#include <algorithm>
+
+#include "corvel/intlist.h"
+#include "quorl/ecprg.h"
+
+static void delete_int_list(IntList* l)
+{
+    while (l) {
+        IntList* n = l->tail();
+        delete l;
+        l = n;
+    }
+}
+
+EcPrg::~EcPrg()
+{
+    // Records displaced from the array by a later declaration of the same
+    // name are released here; the array releases the ones in its slots.
+    for (IdentInfo* r : _created)
+        if ((*_infos)[r->symbol()] != r) delete r;
+    for (FuncInfo* f : _funcs)
+        if ((*_infos)[f->symbol()] != f) delete f;
+    _created.clear();
+    _funcs.clear();
+    delete _infos;
+    _infos = nullptr;
+
+    // Each tuple equation's name list is shared by its members: free once.
+    std::sort(_tuple_lists.begin(), _tuple_lists.end());
+    _tuple_lists.erase(std::unique(_tuple_lists.begin(), _tuple_lists.end()),
+                       _tuple_lists.end());
+    for (IntList* l : _tuple_lists) delete_int_list(l);
+    _tuple_lists.clear();
+
+    delete _types;   // the whole type list, iteratively
+    _types = nullptr;
+    _exps.clear();   // every node in one sweep
+    // The identifier lists release their nodes in their own destructors.
+}

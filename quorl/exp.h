@@ -1,0 +1,225 @@
+// Expression nodes of an ec program, their operator kinds, property lists and
+// the operand lists the reader builds before making n-ary nodes.
+//
+// Every node made through EcPrg::get_exp (and every reference leaf made by the
+// program) lives in the program's ExpStore and is released by it; such a node
+// must never be deleted by anyone else. A node never owns its operands, so
+// nodes may be shared by any number of parents.
+#ifndef QUORL_EXP_H
+#define QUORL_EXP_H
+
+#include <cstddef>
+#include <vector>
+
+class EcType;
+class Fract;
+class PtyStream;
+class SymbolTable;
+
+// The kinds of node. The values are fixed: they index ExpNatureKeys, and the
+// type checker and the printer select behaviour by ranges (1..4 leaves, 5..12
+// prefix operators, 13..31 infix operators).
+enum ExpNature {
+    ERROR_n = 0,
+    CONST_n, INPUT_n, ECREF_n, MODELREF_n,
+    PRE_n, CURRENT_n, NOT_n, UMINUS_n, INT2REAL_n, REAL2INT_n, LAST_n, INIT_n,
+    ARROW_n, WHEN_n, AND_n, OR_n, XOR_n, IMPL_n, EQUAL_n, NEQ_n, GTE_n, GT_n,
+    LTE_n, LT_n, DIV_n, MOD_n, MINUS_n, PLUS_n, SLASH_n, TIMES_n, POWER_n,
+    IF_n, TUPLE_n, NOR_n, DIESE_n, RCL_n, ICL_n, PROJ_n, CALL_n
+};
+
+const int NB_EXP_NATURES = 40;
+
+// (operator text, kind name) for each nature, in ExpNature order.
+extern const char* const ExpNatureKeys[NB_EXP_NATURES][2];
+
+// Operator text of a nature ("" for kinds without one); "" outside 0..39.
+const char* opkey(int nature);
+// Kind name of a nature ("PRE_n"); "<bad-nature>" outside 0..39.
+const char* nodekey(int nature);
+// A fresh property key: 1, 2, 3, ... never repeated during a run.
+int take_a_key();
+
+// One entry of a node's property list (sorted by decreasing key).
+// Destroying an entry destroys the rest of the list behind it (iteratively).
+class ExpInfo {
+public:
+    ExpInfo(int key, void* value, ExpInfo* next);
+    ~ExpInfo();
+    ExpInfo(const ExpInfo&) = delete;
+    ExpInfo& operator=(const ExpInfo&) = delete;
+
+    int key() const { return _key; }
+    void* value() const { return _value; }
+    ExpInfo* next() const { return _next; }
+    void set_value(void* v) { _value = v; }
+    void set_next(ExpInfo* n) { _next = n; }
+
+private:
+    int _key;
+    void* _value;
+    ExpInfo* _next;
+};
+
+class Exp;
+
+// Operand list built by the reader; destroying a cell destroys the cells
+// behind it (iteratively), never the expressions.
+class ExpList {
+public:
+    explicit ExpList(Exp* e);
+    ~ExpList();
+    ExpList(const ExpList&) = delete;
+    ExpList& operator=(const ExpList&) = delete;
+
+    int length() const { return _length; }
+    Exp* head() const { return _head; }
+    ExpList* tail() const { return _next; }
+    // Links other behind the last cell; every cell of this list gains
+    // other's length. A null other changes nothing.
+    void concat(ExpList* other);
+
+private:
+    int _length;
+    Exp* _head;
+    ExpList* _next;
+};
+
+// One expression node.
+class Exp {
+public:
+    Exp(ExpNature n, Exp* a);
+    Exp(ExpNature n, Exp* a, int k);                 // PROJ_n order / CALL_n function
+    Exp(ExpNature n, Exp* a, Exp* b);
+    Exp(ExpNature n, Exp* a, Exp* b, Exp* c);
+    Exp(ExpNature n, ExpList* l);                    // the list is not consumed
+    Exp(ExpNature n, int count, Exp** ops);
+    Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant);   // RCL_n
+    Exp(ExpNature n, int count, Exp** ops, int* coefs, int constant);       // ICL_n
+    Exp(ExpNature n, int ident, EcType* type, int clock);                   // leaf
+    Exp(ExpNature n, int ident, EcType* type);                              // leaf, clock -1
+    // Releases the property list, the operand array and the coefficient
+    // arrays; never the operands.
+    ~Exp();
+    Exp(const Exp&) = delete;
+    Exp& operator=(const Exp&) = delete;
+
+    // Resets every field (type null, clock -1, ident 0, ERROR_n, no operands,
+    // order 0, constants 0, no properties). Only for a freshly built object.
+    void ExpInit();
+
+    EcType* type() const { return _type; }
+    void set_type(EcType* t) { _type = t; }
+    int clock() const { return _clock; }
+    void set_clock(int c) { _clock = c; }
+    int ident() const { return _ident; }
+    ExpNature nature() const { return _nature; }
+    int arity() const { return _arity; }
+    // Operand i, 0 <= i < arity().
+    Exp* operand(int i) const { return operands()[i]; }
+    // The operand array (arity() entries), null when arity() is 0.
+    Exp* const* operands() const {
+        return _arity == 0 ? nullptr : (_arity <= kInline ? _ops.inl : _ops.heap);
+    }
+    // Raw order field: projection order of PROJ_n, function of CALL_n, else 0.
+    int order() const { return _order; }
+
+    // Linear combinations: coefficient arrays (null unless ICL_n / RCL_n
+    // with operands) and constants (0 and 0/1 for other kinds).
+    const int* int_coefs() const;
+    int int_constant() const;
+    const Fract* fract_coefs() const;
+    const Fract& fract_constant() const;
+
+    // Order of a PROJ_n node; internal error and 0 on other kinds.
+    int projection_order() const;
+    // Function identifier of a CALL_n node; internal error and 0 otherwise.
+    int function_ident() const;
+
+    // Property list, sorted by decreasing key.
+    ExpInfo* infos() const { return _infos; }
+    void put_info(int key, void* value);
+    void* get_ptr_info(int key) const;
+    int get_int_info(int key) const;
+
+    // Printing (ecprg-print.cpp). None of them recurses per level.
+    void print(PtyStream* out, SymbolTable* names);      // name, or print_def
+    void print_def(PtyStream* out, SymbolTable* names);  // the node's own form
+    void Iprint(PtyStream* out, SymbolTable* names);     // print with cycle guard
+    void Iprint_def(PtyStream* out, SymbolTable* names); // print_def with guard
+
+private:
+    static const int kInline = 2;   // operands stored in the node itself
+    void set_operands(int count, Exp* const* ops);
+    struct Linear;                  // coefficients and constant, ICL_n / RCL_n
+
+    EcType* _type;
+    ExpInfo* _infos;
+    union {
+        Exp* inl[kInline];
+        Exp** heap;
+    } _ops;
+    Linear* _lin;
+    int _clock;
+    int _ident;
+    int _order;
+    int _arity;
+    ExpNature _nature;
+};
+
+// One cell of a list of nodes that owns them. Destroying a cell destroys its
+// node and then the rest of the list (iteratively). The program itself keeps
+// its nodes in an ExpStore; this cell type serves standalone node lists.
+class ExpHeap {
+public:
+    ExpHeap(Exp* e, ExpHeap* next) : _exp(e), _next(next) {}
+    ~ExpHeap();
+    ExpHeap(const ExpHeap&) = delete;
+    ExpHeap& operator=(const ExpHeap&) = delete;
+
+    Exp* exp() const { return _exp; }
+    ExpHeap* next() const { return _next; }
+    // Detaches the rest of the list, so that deleting this cell releases
+    // only its own node; returns the rest.
+    ExpHeap* unlink() { ExpHeap* n = _next; _next = nullptr; return n; }
+
+private:
+    Exp* _exp;
+    ExpHeap* _next;
+};
+
+// The program's expression heap: every node lives in chunks of raw storage
+// (no allocation per node), newest last. Nodes are released newest first by
+// pop_back() (undo of a failed parse) or all at once by clear().
+class ExpStore {
+public:
+    ExpStore() = default;
+    ~ExpStore() { clear(); }
+    ExpStore(const ExpStore&) = delete;
+    ExpStore& operator=(const ExpStore&) = delete;
+
+    // Storage for one more node; construct it with placement new, then call
+    // commit(). Keeps allocation failure from leaving a half-made slot.
+    void* reserve();
+    Exp* commit(Exp* e) { ++_size; return e; }
+
+    size_t size() const { return _size; }
+    // Node i in creation order, 0 <= i < size().
+    Exp* at(size_t i) const;
+    void pop_back();   // destroys the newest node
+    void clear();      // destroys every node, then releases the storage
+
+private:
+    static const size_t kFirstChunk = 64;
+    static const size_t kMaxChunk = 8192;
+    size_t chunk_capacity(size_t k) const {
+        size_t c = kFirstChunk << (k < 8 ? k : 8);
+        return c < kMaxChunk ? c : kMaxChunk;
+    }
+    void locate(size_t index, size_t* chunk, size_t* slot) const;
+
+    std::vector<Exp*> _chunks;   // raw storage, chunk k holds chunk_capacity(k)
+    size_t _size = 0;
+};
+
+#endif
