@@ -1,0 +1,55 @@
+# Demo of program objects. Either sourced by demo.tcl (the module is loaded
+# already) or run alone: tclsh ecprg_demo.tcl <build dir>
+# LUSTRE_INSTALL must name an existing directory.
+if {![llength [info commands ecprg]]} {
+    package require Tk
+    wm withdraw .
+    set build [file normalize [lindex $argv 0]]
+    if {$build eq ""} {
+        puts stderr "usage: tclsh ecprg_demo.tcl <build dir>"
+        exit 2
+    }
+    lappend auto_path $build
+    package require Zindle
+    set ecprgDemoAlone 1
+}
+set examplesDir [file dirname [file normalize [info script]]]
+
+# ---------------------------------------------------------------- a loaded program
+puts "\n== load counter.ec"
+ecprg demo
+demo load [file join $examplesDir counter.ec]
+puts "profile: [demo profile]"
+foreach {kind count} {in nb-ins out nb-outs loc nb-locs} {
+    for {set i 0} {$i < [demo $count]} {incr i} {
+        puts [format "  %-4s %-10s %s" $kind [demo $kind-name $i] [demo $kind-type $i]]
+    }
+}
+puts "\n== dump (Lustre text, written by the library on standard output)"
+flush stdout
+demo dump
+flush stdout
+puts ""
+
+# ---------------------------------------------------------------- built from Tcl
+puts "\n== a node built from Tcl"
+ecprg built scale
+puts "input  [built add-in int x]"
+puts "output [built add-out real y]"
+puts "local  [built add-loc int]   (a generated name)"
+puts "function [built add-func gain real : real]: [built func-decl 0]"
+set h [built exp "gain(real(x))"]
+puts "exp gain(real(x)) -> handle $h of type [built exp-type $h]"
+puts "eq y $h -> [built eq y $h]"
+puts "profile: [built profile]"
+puts "\n== a type error"
+if {[catch {built eq y "x + 1"} message]} {
+    puts $message
+}
+if {[catch {built exp "x + 1.5"} message]} {
+    puts $message
+}
+
+rename demo {}
+rename built {}
+if {[info exists ecprgDemoAlone]} { exit 0 }

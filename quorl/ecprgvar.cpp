@@ -1,0 +1,165 @@
+// Program objects: the `ecprg' command, the registry of live objects, the
+// object command's dispatch and the call-error form shared by operations.
+#include "quorl/ecprgvar.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <string>
+
+#include "corvel/errors.h"
+#include "corvel/symbols.h"
+#include "quorl/ecprg.h"
+#include "quorl/quorl.h"
+
+char INIT[] = "init";
+char LOAD[] = "load";
+char LOADCH[] = "loadch";
+char DUMP[] = "dump";
+char PROFILE[] = "profile";
+char NBINPUTS[] = "nb-ins";
+char NBOUTPUTS[] = "nb-outs";
+char NBLOCALS[] = "nb-locs";
+char NBASSERTS[] = "nb-asts";
+char NBFUNCS[] = "nb-funcs";
+char INNAME[] = "in-name";
+char OUTNAME[] = "out-name";
+char LOCNAME[] = "loc-name";
+char INTYPE[] = "in-type";
+char OUTTYPE[] = "out-type";
+char LOCTYPE[] = "loc-type";
+char ADDIN[] = "add-in";
+char ADDOUT[] = "add-out";
+char ADDLOC[] = "add-loc";
+char FUNCDECL[] = "func-decl";
+char ADDFUNC[] = "add-func";
+char EXP[] = "exp";
+char EQ[] = "eq";
+char EXPTYPE[] = "exp-type";
+
+// The operations in matching order, with their handlers.
+static const struct {
+    const char* name;
+    EcPrgVar::Handler handler;
+} OPERATIONS[] = {
+    {INIT, &EcPrgVar::init},         {LOAD, &EcPrgVar::load},
+    {LOADCH, &EcPrgVar::load},       {DUMP, &EcPrgVar::dump},
+    {PROFILE, &EcPrgVar::profile},   {NBINPUTS, &EcPrgVar::nbelts},
+    {NBOUTPUTS, &EcPrgVar::nbelts},  {NBLOCALS, &EcPrgVar::nbelts},
+    {NBASSERTS, &EcPrgVar::nbelts},  {NBFUNCS, &EcPrgVar::nbelts},
+    {INNAME, &EcPrgVar::varname},    {OUTNAME, &EcPrgVar::varname},
+    {LOCNAME, &EcPrgVar::varname},   {INTYPE, &EcPrgVar::vartype},
+    {OUTTYPE, &EcPrgVar::vartype},   {LOCTYPE, &EcPrgVar::vartype},
+    {ADDIN, &EcPrgVar::addvar},      {ADDOUT, &EcPrgVar::addvar},
+    {ADDLOC, &EcPrgVar::addvar},     {FUNCDECL, &EcPrgVar::funcdecl},
+    {ADDFUNC, &EcPrgVar::addfunc},   {EXP, &EcPrgVar::build_exp},
+    {EQ, &EcPrgVar::equation},       {EXPTYPE, &EcPrgVar::exp_type},
+};
+
+// --------------------------------------------------------------- object
+
+EcPrgVar::EcPrgVar(Quorl* the_owner, EcPrgVar* the_next)
+    : exp_table(nullptr), next(the_next), prg(nullptr), symbols(nullptr), command(nullptr),
+      owner(the_owner), ident_counter(0) {
+    exp_table = new SymbolTable();
+}
+
+EcPrgVar::~EcPrgVar() {
+    delete prg;
+    delete symbols;
+    delete exp_table;
+}
+
+void EcPrgVar::reset() {
+    // The new table is made first: running out of memory leaves the object
+    // as it was.
+    SymbolTable* fresh = new SymbolTable();
+    delete prg;
+    prg = nullptr;
+    delete symbols;
+    symbols = nullptr;
+    delete exp_table;
+    exp_table = fresh;
+    ident_counter = 0;
+}
+
+const char* EcPrgVar::name() const {
+    // The name is read from the command token itself; the interpreter
+    // argument is not consulted, which matters while an interpreter that is
+    // being deleted removes its commands.
+    return Tcl_GetCommandName(owner->interp, command);
+}
+
+int EcPrgVar::call_error(const char* format, ...) {
+    // The head is assembled without printf: an object name may hold "%".
+    std::string head = "Quorl: bad `";
+    head += name();
+    head += "' call\n=> ";
+    va_list args;
+    va_start(args, format);
+    int status = set_composed_error(owner->interp, head.c_str(), format, args);
+    va_end(args);
+    return status;
+}
+
+// Iterative, so that a long registry never deepens the C stack.
+EcPrgVar* EcPrgVar::remove(EcPrgVar* list, EcPrgVar* object) {
+    if (list == object) return list ? list->next : nullptr;
+    for (EcPrgVar* cell = list; cell != nullptr; cell = cell->next) {
+        if (cell->next == object) {
+            cell->next = object->next;
+            break;
+        }
+    }
+    return list;
+}
+
+void Quorl::remove_ecprg(EcPrgVar* object) { ecprg_list = EcPrgVar::remove(ecprg_list, object); }
+
+// Level-2 trace of the registry: "current ecprg list : a b\n".
+static void trace_registry(Quorl* owner) {
+    if (Verbose() < 2) return;
+    Verbose(2, "current ecprg list :");
+    for (EcPrgVar* o = owner->ecprg_list; o != nullptr; o = o->next) Verbose(2, " %s", o->name());
+    Verbose(2, "\n");
+}
+
+// --------------------------------------------------------------- commands
+
+int QUORL_ecprg(ClientData client, Tcl_Interp* interp, int argc, const char* argv[]) {
+    return guard_command(interp, [&] {
+        Quorl* owner = static_cast<Quorl*>(client);
+        if (argc < 2) return owner->cmd_error(argv[0], "<ecprg name> [<node name>]");
+        EcPrgVar* object = new EcPrgVar(owner, owner->ecprg_list);
+        owner->ecprg_list = object;
+        // Replacing a command of that name runs its deletion procedure, which
+        // unlinks a program object of that name from the registry.
+        object->command = Tcl_CreateCommand(interp, argv[1], ECPRG_call, object, ECPRG_delete);
+        Verbose("creation of : %s\n", object->name());
+        trace_registry(owner);
+        return object->init(INIT, argc - 2, argv + 2);
+    });
+}
+
+void ECPRG_delete(ClientData client) {
+    EcPrgVar* object = static_cast<EcPrgVar*>(client);
+    try {
+        Verbose("delete of : %s\n", object->name());
+        object->owner->remove_ecprg(object);
+        trace_registry(object->owner);
+    } catch (...) {
+        // Tracing is best effort; the object goes in any case.
+    }
+    delete object;
+}
+
+int ECPRG_call(ClientData client, Tcl_Interp* interp, int argc, const char* argv[]) {
+    return guard_command(interp, [&] {
+        EcPrgVar* object = static_cast<EcPrgVar*>(client);
+        Verbose("call of : %s\n", object->name());
+        if (argc < 2) return object->owner->cmd_error(argv[0], "<operation> [<param>*]");
+        for (const auto& op : OPERATIONS) {
+            if (strcmp(argv[1], op.name) == 0) return (object->*op.handler)(op.name, argc - 2, argv + 2);
+        }
+        return object->call_error("unknown operation `%s'", argv[1]);
+    });
+}
