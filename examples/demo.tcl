@@ -39,4 +39,7 @@ puts "\n== Ctrl-C"
 sigint {puts "Ctrl-C pressed: ignored by the demo"}
 puts "Ctrl-C script replaced"
 
+# ---------------------------------------------------------------- ec programs
+source [file join [file dirname [file normalize [info script]]] ecprg_demo.tcl]
+
 exit 0

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "corvel/errors.h"
+#include "quorl/ecprgvar.h"
 
 char QUORL_HELP[] = "help";
 char QUORL_VERBOSE[] = "verbose";
@@ -117,33 +118,33 @@ static void forget_interp(ClientData owner, Tcl_Interp*) {
 // --------------------------------------------------------------- commands
 
 int QUORL_help(ClientData, Tcl_Interp*, int, const char*[]) {
-    // Operation names of program objects, as the object command spells them.
+    // The operation names are the arrays the object command dispatches on.
     static const struct { const char* format; const char* name; } lines[] = {
         {"quorl commands are:\n", nullptr},
-        {"<ecprg> %s [<node name>]  --init an empty lustre node\n", "init"},
-        {"<ecprg> %s <file.ec>  --load ec program from file\n", "load"},
-        {"<ecprg> %s <fileid>   --load ec program from channel\n", "loadch"},
-        {"<ecprg> %s [<file>]  --dump the structure in lustre format\n", "dump"},
-        {"<ecprg> %s  --get the program's profile\n", "profile"},
-        {"<ecprg> %s   --get the number of inputs\n", "nb-ins"},
-        {"<ecprg> %s   --get the number of outputs\n", "nb-outs"},
-        {"<ecprg> %s   --get the number of locals\n", "nb-locs"},
-        {"<ecprg> %s   --get the number of assertions\n", "nb-asts"},
-        {"<ecprg> %s   --get the number of external functions\n", "nb-funcs"},
-        {"<ecprg> %s <0..nb-inputs-1>  --get the name of an input\n", "in-name"},
-        {"<ecprg> %s <0..nb-outputs-1> --get the name of an output\n", "out-name"},
-        {"<ecprg> %s <0..nb-locals-1>  --get the name of a local\n", "loc-name"},
-        {"<ecprg> %s <0..nb-inputs-1>  --get the type of an input\n", "in-type"},
-        {"<ecprg> %s <0..nb-outputs-1> --get the type of an output\n", "out-type"},
-        {"<ecprg> %s <0..nb-locals-1>  --get the type of an loacl\n", "loc-type"},
-        {"<ecprg> %s [<ident>]  --creates a new input identifier\n", "add-in"},
-        {"<ecprg> %s [<ident>]  --creates a new output identifier\n", "add-out"},
-        {"<ecprg> %s [<ident>]  --creates a new local identifier\n", "add-loc"},
-        {"<ecprg> %s <0..nb-funcs-1>  --get the declaration of a function\n", "func-decl"},
-        {"<ecprg> %s <name> <type>+ : <type>+ --declares a external function\n", "add-func"},
-        {"<ecprg> %s <lustre expression>  --parse and build a lustre expression\n", "exp"},
-        {"<ecprg> %s <var name> <lustre expression>  --defines an equation\n", "eq"},
-        {"<ecprg> %s <lustre expression>  --get expression type\n", "exp-type"},
+        {"<ecprg> %s [<node name>]  --init an empty lustre node\n", INIT},
+        {"<ecprg> %s <file.ec>  --load ec program from file\n", LOAD},
+        {"<ecprg> %s <fileid>   --load ec program from channel\n", LOADCH},
+        {"<ecprg> %s [<file>]  --dump the structure in lustre format\n", DUMP},
+        {"<ecprg> %s  --get the program's profile\n", PROFILE},
+        {"<ecprg> %s   --get the number of inputs\n", NBINPUTS},
+        {"<ecprg> %s   --get the number of outputs\n", NBOUTPUTS},
+        {"<ecprg> %s   --get the number of locals\n", NBLOCALS},
+        {"<ecprg> %s   --get the number of assertions\n", NBASSERTS},
+        {"<ecprg> %s   --get the number of external functions\n", NBFUNCS},
+        {"<ecprg> %s <0..nb-inputs-1>  --get the name of an input\n", INNAME},
+        {"<ecprg> %s <0..nb-outputs-1> --get the name of an output\n", OUTNAME},
+        {"<ecprg> %s <0..nb-locals-1>  --get the name of a local\n", LOCNAME},
+        {"<ecprg> %s <0..nb-inputs-1>  --get the type of an input\n", INTYPE},
+        {"<ecprg> %s <0..nb-outputs-1> --get the type of an output\n", OUTTYPE},
+        {"<ecprg> %s <0..nb-locals-1>  --get the type of an loacl\n", LOCTYPE},
+        {"<ecprg> %s [<ident>]  --creates a new input identifier\n", ADDIN},
+        {"<ecprg> %s [<ident>]  --creates a new output identifier\n", ADDOUT},
+        {"<ecprg> %s [<ident>]  --creates a new local identifier\n", ADDLOC},
+        {"<ecprg> %s <0..nb-funcs-1>  --get the declaration of a function\n", FUNCDECL},
+        {"<ecprg> %s <name> <type>+ : <type>+ --declares a external function\n", ADDFUNC},
+        {"<ecprg> %s <lustre expression>  --parse and build a lustre expression\n", EXP},
+        {"<ecprg> %s <var name> <lustre expression>  --defines an equation\n", EQ},
+        {"<ecprg> %s <lustre expression>  --get expression type\n", EXPTYPE},
         {"%s  -- print help\n", QUORL_HELP},
         {"%s          -- set verbose mode to 1 (normal)\n", QUORL_VERBOSE},
         {"%s [<int>]  -- set verbose mode (0=silent) (>0=more and more)\n", QUORL_VERBOSE},
