@@ -2,6 +2,29 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
+
+// ---------------------------------------------------------------- huge pages
+
+static const size_t kHugePage = size_t(2) << 20;
+
+void* huge_page_alloc(size_t bytes) {
+    if (bytes < kHugePage) return ::operator new(bytes);
+    size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* p = std::aligned_alloc(kHugePage, rounded);
+    if (!p) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    madvise(p, rounded, MADV_HUGEPAGE);   // a hint: failure changes nothing
+#endif
+    return p;
+}
+
+void huge_page_free(void* p, size_t bytes) {
+    if (bytes < kHugePage) ::operator delete(p);
+    else std::free(p);
+}
 
 // ---------------------------------------------------------------- pages, items
 
@@ -76,7 +99,7 @@ void StringTape::init(int hash_size) {
     _current_page = new STapePage(nullptr);
     _free_bytes = STapePage::kUsable;
     _next_free = _current_page->text;
-    _index.assign(1024, IndexSlot{nullptr, 0});
+    _index.assign(1024, IndexSlot{nullptr, 0, 0});
     _index_mask = _index.size() - 1;
 }
 
@@ -104,31 +127,36 @@ STapeHashItem* StringTape::search(STapeHashItem* chain, const char* s) {
     return nullptr;
 }
 
-STapeHashItem* StringTape::index_lookup(const char* s, size_t len, uint64_t h) const {
+static uint32_t check_of(uint64_t h) { return (uint32_t)(h >> 32); }
+
+const StringTape::IndexSlot* StringTape::index_lookup(const char* s, size_t len, uint64_t h) const {
+    uint32_t check = check_of(h);
     for (size_t i = h & _index_mask;; i = (i + 1) & _index_mask) {
         const IndexSlot& slot = _index[i];
-        if (!slot.item) return nullptr;
-        if (slot.hash == h && same_text(slot.item->string, s, len)) return slot.item;
+        if (!slot.string) return nullptr;
+        if (slot.check == check && same_text(slot.string, s, len)) return &slot;
     }
 }
 
-void StringTape::index_insert(STapeHashItem* item, uint64_t h) {
+void StringTape::index_insert(const char* string, int id, uint64_t h) {
     // Kept at most half full so probe runs stay short.
     if ((size_t)(_nb_strings + 1) * 2 > _index.size()) index_grow();
     size_t i = h & _index_mask;
-    while (_index[i].item) i = (i + 1) & _index_mask;
-    _index[i] = IndexSlot{item, h};
+    while (_index[i].string) i = (i + 1) & _index_mask;
+    _index[i] = IndexSlot{string, check_of(h), id};
 }
 
 void StringTape::index_grow() {
-    std::vector<IndexSlot> old;
+    std::vector<IndexSlot, HugePageAllocator<IndexSlot>> old;
     old.swap(_index);
-    _index.assign(old.size() * 2, IndexSlot{nullptr, 0});
+    _index.assign(old.size() * 2, IndexSlot{nullptr, 0, 0});
     _index_mask = _index.size() - 1;
     for (const IndexSlot& slot : old) {
-        if (!slot.item) continue;
-        size_t i = slot.hash & _index_mask;
-        while (_index[i].item) i = (i + 1) & _index_mask;
+        if (!slot.string) continue;
+        // The slot keeps only the high half of the hash: rehash the text.
+        uint64_t h = strong_hash(slot.string, strlen(slot.string));
+        size_t i = h & _index_mask;
+        while (_index[i].string) i = (i + 1) & _index_mask;
         _index[i] = slot;
     }
 }
@@ -137,25 +165,41 @@ void StringTape::index_grow() {
 // failed search would have compared every item of the bucket.
 STapeHashItem* StringTape::internal_find(const char* s, size_t len) {
     uint32_t b = nibble_hash(s, len) % (uint32_t)_hash_size;
-    STapeHashItem* found = index_lookup(s, len, strong_hash(s, len));
-    if (!found) note_failed_search(_bucket_len[b]);
-    return found;
+    const IndexSlot* found = index_lookup(s, len, strong_hash(s, len));
+    if (!found) {
+        note_failed_search(_bucket_len[b]);
+        return nullptr;
+    }
+    return _items[(size_t)found->id - 1];
 }
 
-STapeHashItem* StringTape::internal_add(const char* s, size_t len) {
+int StringTape::add_id(const char* s, size_t len, const char** stored) {
     uint32_t b = nibble_hash(s, len) % (uint32_t)_hash_size;
     if (!_buckets[b]) ++_occupied;
     uint64_t h = strong_hash(s, len);
-    STapeHashItem* found = index_lookup(s, len, h);
-    if (found) return found;
+    const IndexSlot* found = index_lookup(s, len, h);
+    if (found) {
+        *stored = found->string;
+        return found->id;
+    }
     note_failed_search(_bucket_len[b]);
     char* copy = copy_in(s, len);
+    // Room first (geometric growth), so that no failure follows the new item.
+    if (_items.size() == _items.capacity()) _items.reserve(_items.size() * 2 + 64);
     STapeHashItem* item = new STapeHashItem(copy, _nb_strings + 1, _buckets[b]);
-    index_insert(item, h);
+    _items.push_back(item);
+    index_insert(copy, item->id, h);
     ++_nb_strings;
     _buckets[b] = item;
     ++_bucket_len[b];
-    return item;
+    *stored = copy;
+    return item->id;
+}
+
+STapeHashItem* StringTape::internal_add(const char* s, size_t len) {
+    const char* stored;
+    int id = add_id(s, len, &stored);
+    return _items[(size_t)id - 1];
 }
 
 STapeHashItem* StringTape::internal_find(const char* s) { return internal_find(s, strlen(s)); }
@@ -275,14 +319,15 @@ struct NameText {
 };
 }  // namespace
 
-STapeHashItem* SymbolTable::intern(const char* format, va_list args) {
+int SymbolTable::intern(const char* format, va_list args) {
     NameText name(format, args);
-    STapeHashItem* item = _tape->internal_add(name.text, name.len);
-    if (item->id > _count) {
-        (*_names)[_count] = item->string;
+    const char* stored;
+    int id = _tape->add_id(name.text, name.len, &stored);
+    if (id > _count) {
+        (*_names)[_count] = const_cast<char*>(stored);
         ++_count;
     }
-    return item;
+    return id;
 }
 
 STapeHashItem* SymbolTable::lookup(const char* format, va_list args) {
@@ -293,12 +338,12 @@ STapeHashItem* SymbolTable::lookup(const char* format, va_list args) {
 int SymbolTable::add(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    int id = intern(format, args)->id;
+    int id = intern(format, args);
     va_end(args);
     return id;
 }
 
-int SymbolTable::vadd(const char* format, va_list args) { return intern(format, args)->id; }
+int SymbolTable::vadd(const char* format, va_list args) { return intern(format, args); }
 
 int SymbolTable::find(const char* format, ...) {
     va_list args;
@@ -312,9 +357,8 @@ int SymbolTable::find_then_add(int* id, const char* format, ...) {
     va_list args;
     va_start(args, format);
     int before = _count;
-    STapeHashItem* item = intern(format, args);
+    *id = intern(format, args);
     va_end(args);
-    *id = item->id;
     return _count == before ? 1 : 0;
 }
 

@@ -10,6 +10,26 @@
 #include <cstdio>
 #include <vector>
 
+// Allocator for large arrays: blocks of 2 MB or more are 2 MB-aligned and
+// marked for transparent huge pages (fewer page faults and TLB misses on the
+// random accesses of a hash index); smaller ones come from operator new.
+void* huge_page_alloc(size_t bytes);
+void huge_page_free(void* p, size_t bytes);
+
+template <class T>
+struct HugePageAllocator {
+    using value_type = T;
+    HugePageAllocator() = default;
+    template <class U>
+    HugePageAllocator(const HugePageAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(huge_page_alloc(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) { huge_page_free(p, n * sizeof(T)); }
+    template <class U>
+    bool operator==(const HugePageAllocator<U>&) const { return true; }
+    template <class U>
+    bool operator!=(const HugePageAllocator<U>&) const { return false; }
+};
+
 // One page of string storage. Deleting a page deletes all older pages.
 struct STapePage {
     static const int kSize = 16384;
@@ -69,14 +89,22 @@ public:
     STapeHashItem* bucket(int b) const { return _buckets[b]; }
 
 private:
+    friend class SymbolTable;
+
+    // The slot holds the string and its identifier itself, so that a lookup
+    // that hits touches the slot and the text only, not the item.
     struct IndexSlot {
-        STapeHashItem* item;   // null when free
-        uint64_t hash;
+        const char* string;   // null when free
+        uint32_t check;       // high half of the strong hash
+        int id;
     };
 
     char* copy_in(const char* s, size_t len);
-    STapeHashItem* index_lookup(const char* s, size_t len, uint64_t h) const;
-    void index_insert(STapeHashItem* item, uint64_t h);
+    const IndexSlot* index_lookup(const char* s, size_t len, uint64_t h) const;
+    void index_insert(const char* string, int id, uint64_t h);
+    // internal_add without touching the item: the identifier of s (added
+    // now if new) and its stored text through *stored.
+    int add_id(const char* s, size_t len, const char** stored);
     void index_grow();
     void note_failed_search(int compared);
 
@@ -94,8 +122,10 @@ private:
     std::vector<int> _bucket_len;
     // Open-addressing index over all items, keyed by a strong hash, so that
     // lookups do not walk the fixed-size chains.
-    std::vector<IndexSlot> _index;
+    std::vector<IndexSlot, HugePageAllocator<IndexSlot>> _index;
     size_t _index_mask;
+    // Item of identifier i at i - 1.
+    std::vector<STapeHashItem*> _items;
 };
 
 // Growable array of char* in chunks that never move.
@@ -160,7 +190,7 @@ public:
     StringTape* tape() const { return _tape; }
 
 private:
-    STapeHashItem* intern(const char* format, va_list args);
+    int intern(const char* format, va_list args);
     STapeHashItem* lookup(const char* format, va_list args);
 
     int _count;

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "corvel/fract.h"
+#include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 
 const char* const ExpNatureKeys[NB_EXP_NATURES][2] = {
@@ -312,6 +313,10 @@ ExpHeap::~ExpHeap()
 
 // ------------------------------------------------------------------ ExpStore
 
+// Full chunks are 2 MB and come from huge_page_alloc (corvel/symbols.h):
+// a large program's nodes are then reached through few TLB entries and
+// faulted in 2 MB at a time, most of the cost of building and walking them.
+
 void ExpStore::locate(size_t index, size_t* chunk, size_t* slot) const
 {
     // Chunks double from kFirstChunk up to kMaxChunk, then stay at that size.
@@ -337,7 +342,8 @@ void* ExpStore::reserve()
     locate(_size, &k, &i);
     while (_chunks.size() <= k) {
         size_t cap = chunk_capacity(_chunks.size());
-        _chunks.push_back(static_cast<Exp*>(::operator new(cap * sizeof(Exp))));
+        _chunks.reserve(_chunks.size() + 1);   // no failure after the allocation
+        _chunks.push_back(static_cast<Exp*>(huge_page_alloc(cap * sizeof(Exp))));
     }
     return _chunks[k] + i;
 }
@@ -365,7 +371,7 @@ void ExpStore::clear()
         size_t n = left < cap ? left : cap;
         for (size_t j = 0; j < n; j++) _chunks[k][j].~Exp();
         left -= n;
-        ::operator delete(_chunks[k]);
+        huge_page_free(_chunks[k], cap * sizeof(Exp));
     }
     _chunks.clear();
     _size = 0;

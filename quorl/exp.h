@@ -211,9 +211,10 @@ public:
 
 private:
     static const size_t kFirstChunk = 64;
-    static const size_t kMaxChunk = 8192;
+    // 2 MB of 64-byte nodes: a full chunk fills one huge page (see exp.cpp).
+    static const size_t kMaxChunk = 32768;
     size_t chunk_capacity(size_t k) const {
-        size_t c = kFirstChunk << (k < 8 ? k : 8);
+        size_t c = kFirstChunk << (k < 9 ? k : 9);
         return c < kMaxChunk ? c : kMaxChunk;
     }
     void locate(size_t index, size_t* chunk, size_t* slot) const;

@@ -1,0 +1,139 @@
+// gen_ec: writes a valid, well-typed ec program with N locals and N
+// equations on standard output, for the load/dump benchmarks.
+//
+//   gen_ec N [seed]
+//
+// The program mixes arithmetic, boolean and comparison operators, pre/->,
+// if/then/else, when/current on a sampled local, calls of two external
+// functions (one with a tuple argument), the constants of an enumerated type
+// and one assertion every 32 equations. The same N and seed always give the
+// same bytes. About 55 bytes per equation (declaration included).
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// xorshift64*: small, deterministic, the same on every platform.
+struct Rng {
+    std::uint64_t s;
+    explicit Rng(std::uint64_t seed) : s(seed * 2685821657736338717ULL + 1) {}
+    std::uint64_t next() {
+        s ^= s >> 12;
+        s ^= s << 25;
+        s ^= s >> 27;
+        return s * 2685821657736338717ULL;
+    }
+    long below(long n) { return static_cast<long>(next() % static_cast<std::uint64_t>(n)); }
+};
+
+// Local i has the kind i % 8; every kind has a fixed type (and clock).
+enum Kind { INT_A, BOOL_A, REAL_A, INT_B, COLOR, INT_WHEN, BOOL_B, INT_C };
+
+const char* kind_type(int k) {
+    switch (k) {
+    case BOOL_A: case BOOL_B: return "bool";
+    case REAL_A: return "real";
+    case COLOR: return "color";
+    default: return "int";
+    }
+}
+
+long n_locals;
+Rng* rng;
+
+// The name of a random local of kind k (falls back to an input of the same
+// type when no local of that kind exists, for tiny N).
+std::string ref(int k) {
+    long count = n_locals / 8 + (n_locals % 8 > k ? 1 : 0);
+    if (count == 0) {
+        switch (k) {
+        case BOOL_A: case BOOL_B: return "c";
+        case REAL_A: return "x";
+        case COLOR: return "red";
+        case INT_WHEN: return "(i when c)";
+        default: return "i";
+        }
+    }
+    return "v" + std::to_string(rng->below(count) * 8 + k);
+}
+
+// An int-valued expression on the base clock.
+std::string any_int() {
+    static const int kinds[] = {INT_A, INT_B, INT_C};
+    return ref(kinds[rng->below(3)]);
+}
+std::string any_bool() { return ref(rng->below(2) ? BOOL_A : BOOL_B); }
+
+std::string equation(long i) {
+    std::string v = "v" + std::to_string(i);
+    long lit = rng->below(100);
+    switch (i % 8) {
+    case INT_A:
+        return v + " = if " + any_bool() + " then " + any_int() + " + " + std::to_string(lit) +
+               " else " + any_int() + ";";
+    case BOOL_A:
+        return v + " = " + any_bool() + " and not (" + any_int() + " > " + std::to_string(lit) +
+               ") or c;";
+    case REAL_A:
+        return v + " = 0.5 -> pre " + ref(REAL_A) + " + real " + any_int() + ";";
+    case INT_B:
+        return v + " = " + any_int() + " mod 7 + current " + ref(INT_WHEN) + ";";
+    case COLOR:
+        return v + " = if " + any_bool() + " then " + (lit % 2 ? "green" : "blue") + " else pre " +
+               ref(COLOR) + ";";
+    case INT_WHEN:
+        return v + " = " + any_int() + " when c;";
+    case BOOL_B:
+        return v + " = g(" + ref(REAL_A) + ") xor (" + ref(COLOR) + " = red);";
+    default:
+        return v + " = f(" + any_int() + ", i) div 3 - k;";
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: %s N [seed]\n", argv[0]);
+        return 2;
+    }
+    char* end = nullptr;
+    n_locals = std::strtol(argv[1], &end, 10);
+    if (*end != '\0' || n_locals < 1) {
+        std::fprintf(stderr, "gen_ec: N must be a positive integer, not '%s'\n", argv[1]);
+        return 2;
+    }
+    std::uint64_t seed = argc == 3 ? std::strtoull(argv[2], nullptr, 10) : 1;
+    Rng r(seed);
+    rng = &r;
+
+    std::FILE* out = stdout;
+    std::fputs("type color = (red, green, blue);\n", out);
+    std::fputs("const k : int;\n", out);
+    std::fputs("function f(a : int; b : int) returns (r : int);\n", out);
+    std::fputs("function g(a : real) returns (r : bool);\n", out);
+    std::fputs("node big(i : int; x : real; c : bool; col : color) returns (o : int; ok : bool);\n",
+               out);
+    std::fputs("var\n", out);
+    for (long i = 0; i < n_locals; ++i) {
+        int k = static_cast<int>(i % 8);
+        if (k == INT_WHEN)
+            std::fprintf(out, "(v%ld: int) when c", i);
+        else
+            std::fprintf(out, "v%ld: %s", i, kind_type(k));
+        std::fputs(";\n", out);
+    }
+    std::fputs("let\n", out);
+    for (long i = 0; i < n_locals; ++i) {
+        std::string eq = equation(i);
+        std::fputs(eq.c_str(), out);
+        std::fputc('\n', out);
+        if (i % 32 == 31) std::fprintf(out, "assert %s => %s;\n", any_bool().c_str(), any_bool().c_str());
+    }
+    std::fprintf(out, "  o = %s;\n", ref(INT_A).c_str());
+    std::fprintf(out, "  ok = %s;\n", ref(BOOL_A).c_str());
+    std::fputs("tel\n", out);
+    return std::fclose(out) == 0 ? 0 : 1;
+}

@@ -1,0 +1,47 @@
+#!/bin/sh
+# Load/dump benchmark of generated ec programs: see bench/README.md.
+#   bench/run.sh [BUILD_DIR] [SIZES...]
+# BUILD_DIR must be configured with -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON
+# (default: build-bench, configured and built here). Sizes default to
+# 10000 100000 1000000. Every figure is the median of RUNS fresh processes
+# (default 5, 3 from 1,000,000 up), pinned to one core.
+set -eu
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$src/build-bench}
+[ $# -gt 0 ] && shift
+sizes=${*:-10000 100000 1000000}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON >/dev/null
+fi
+cmake --build "$build" -j2 --target zindle gen_ec fgetc_scan >/dev/null
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+: "${LUSTRE_INSTALL:=$tmp}"
+export LUSTRE_INSTALL
+x=""
+[ -z "${DISPLAY:-}" ] && x="xvfb-run -a"
+
+median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+
+printf '%9s %9s %7s %7s %7s %7s %8s %6s %7s %7s %9s %7s %7s\n' \
+    N MB fgetc load load/fl dump names exp_ms expt_ms hwm_MB B/eq us/eq_ld us/eq_dp
+for n in $sizes; do
+    runs=${RUNS:-5}
+    [ "$n" -ge 1000000 ] && runs=${RUNS:-3}
+    "$build/gen_ec" "$n" > "$tmp/p.ec"
+    : > "$tmp/res"
+    i=0
+    while [ $i -lt $runs ]; do
+        taskset -c 0 "$build/fgetc_scan" "$tmp/p.ec" | awk '{print "fgetc", $1}' >> "$tmp/res"
+        $x taskset -c 0 tclsh "$src/bench/load_bench.tcl" "$build/libzindle.so" "$tmp/p.ec" "$tmp/d.lus" \
+            | awk '{for (i = 1; i < NF; i += 2) print $i, $(i+1)}' >> "$tmp/res"
+        i=$((i + 1))
+    done
+    m() { awk -v k="$1" '$1 == k {print $2}' "$tmp/res" | median; }
+    bytes=$(wc -c < "$tmp/p.ec")
+    fl=$(m fgetc); ld=$(m load); dp=$(m dump); nm=$(m names)
+    ex=$(m exp); et=$(m exptype); hw=$(m hwm_kb)
+    awk -v n="$n" -v b="$bytes" -v fl="$fl" -v ld="$ld" -v dp="$dp" -v nm="$nm" -v ex="$ex" -v et="$et" -v hw="$hw" \
+        'BEGIN { printf "%9d %9.1f %7.3f %7.3f %7.1f %7.3f %8.3f %6.3f %7.3f %7.1f %9.0f %7.2f %7.2f\n",
+                 n, b / 1e6, fl, ld, ld / fl, dp, nm, ex * 1e3, et * 1e3, hw / 1024, hw * 1024 / n, ld * 1e6 / n, dp * 1e6 / n }'
+done
