@@ -6,7 +6,9 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 shift || true
 
-packages=(cmake make g++ tcl8.6 tcl8.6-dev tk8.6 tk8.6-dev bison xvfb xauth googletest libgtest-dev)
+packages=(cmake make g++ tcl8.6 tcl8.6-dev tk8.6 tk8.6-dev bison xvfb xauth googletest libgtest-dev
+          clang libclang-rt-14-dev   # clang: the fuzz run of the test suite
+          x11-apps netpbm)           # xwd + pnmtopng: the viewer screenshot test
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
