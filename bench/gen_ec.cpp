@@ -1,7 +1,14 @@
 // gen_ec: writes a valid, well-typed ec program with N locals and N
 // equations on standard output, for the load/dump benchmarks.
 //
-//   gen_ec N [seed]
+//   gen_ec [--uniform] N [seed]
+//
+// References are local by default, as in flattened programs from real
+// designs, made of node instances whose equations mostly read the
+// instance's own variables, declared side by side: nine references in ten
+// go to one of the 64 nearest locals of the wanted kind (within about 256
+// equations), the tenth to any local of the program. --uniform sends every
+// reference anywhere, the worst case for caches.
 //
 // The program mixes arithmetic, boolean and comparison operators, pre/->,
 // if/then/else, when/current on a sampled local, calls of two external
@@ -41,6 +48,8 @@ const char* kind_type(int k) {
 }
 
 long n_locals;
+long current;          // the equation being written
+bool uniform = false;  // every reference anywhere
 Rng* rng;
 
 // The name of a random local of kind k (falls back to an input of the same
@@ -56,7 +65,13 @@ std::string ref(int k) {
         default: return "i";
         }
     }
-    return "v" + std::to_string(rng->below(count) * 8 + k);
+    long j = rng->below(count);
+    if (!uniform && rng->below(10) != 0) {
+        j = current / 8 + rng->below(64) - 32;
+        if (j < 0) j = 0;
+        if (j >= count) j = count - 1;
+    }
+    return "v" + std::to_string(j * 8 + k);
 }
 
 // An int-valued expression on the base clock.
@@ -67,6 +82,7 @@ std::string any_int() {
 std::string any_bool() { return ref(rng->below(2) ? BOOL_A : BOOL_B); }
 
 std::string equation(long i) {
+    current = i;
     std::string v = "v" + std::to_string(i);
     long lit = rng->below(100);
     switch (i % 8) {
@@ -95,8 +111,13 @@ std::string equation(long i) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--uniform") {
+        uniform = true;
+        --argc;
+        ++argv;
+    }
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: %s N [seed]\n", argv[0]);
+        std::fprintf(stderr, "usage: gen_ec [--uniform] N [seed]\n");
         return 2;
     }
     char* end = nullptr;

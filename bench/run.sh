@@ -1,6 +1,8 @@
 #!/bin/sh
 # Load/dump benchmark of generated ec programs: see bench/README.md.
 #   bench/run.sh [BUILD_DIR] [SIZES...]
+# GEN_FLAGS=--uniform makes every reference of the generated programs go
+# anywhere in the program (the worst case for caches).
 # BUILD_DIR must be configured with -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON
 # (default: build-bench, configured and built here). Sizes default to
 # 10000 100000 1000000. Every figure is the median of RUNS fresh processes
@@ -28,7 +30,7 @@ printf '%9s %9s %7s %7s %7s %7s %8s %6s %7s %7s %9s %7s %7s\n' \
 for n in $sizes; do
     runs=${RUNS:-5}
     [ "$n" -ge 1000000 ] && runs=${RUNS:-3}
-    "$build/gen_ec" "$n" > "$tmp/p.ec"
+    "$build/gen_ec" ${GEN_FLAGS:-} "$n" > "$tmp/p.ec"
     : > "$tmp/res"
     i=0
     while [ $i -lt $runs ]; do

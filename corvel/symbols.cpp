@@ -4,28 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include <sys/mman.h>
-
-// ---------------------------------------------------------------- huge pages
-
-static const size_t kHugePage = size_t(2) << 20;
-
-void* huge_page_alloc(size_t bytes) {
-    if (bytes < kHugePage) return ::operator new(bytes);
-    size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    void* p = std::aligned_alloc(kHugePage, rounded);
-    if (!p) throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-    madvise(p, rounded, MADV_HUGEPAGE);   // a hint: failure changes nothing
-#endif
-    return p;
-}
-
-void huge_page_free(void* p, size_t bytes) {
-    if (bytes < kHugePage) ::operator delete(p);
-    else std::free(p);
-}
-
 // ---------------------------------------------------------------- pages, items
 
 STapePage::~STapePage() {
@@ -68,23 +46,44 @@ static uint32_t nibble_hash(const char* s, size_t len) {
     return sum + word;
 }
 
-// Index hash: FNV-1a with a final avalanche, so that the open-addressing
-// index spreads names that share a bucket.
+// The first eight bytes at s (of n available), zero-padded.
+static inline uint64_t load_word(const char* s, size_t n) {
+    uint64_t w = 0;
+    memcpy(&w, s, n < 8 ? n : 8);
+    return w;
+}
+
+// Index hash: eight bytes per step, with a final avalanche, so that the
+// open-addressing index spreads names that share a bucket.
 static uint64_t strong_hash(const char* s, size_t len) {
-    uint64_t h = 1469598103934665603ULL;
-    for (size_t k = 0; k < len; ++k) {
-        h ^= (unsigned char)s[k];
-        h *= 1099511628211ULL;
+    uint64_t h = 0x9E3779B97F4A7C15ULL ^ len;
+    for (size_t k = 0; k < len; k += 8) {
+        h ^= load_word(s + k, len - k);
+        h *= 0xff51afd7ed558ccdULL;
+        h ^= h >> 32;
     }
     h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdULL;
+    h *= 0xc4ceb9fe1a85ec53ULL;
     h ^= h >> 33;
     return h;
 }
 
-static bool same_text(const char* stored, const char* s, size_t len) {
-    return memcmp(stored, s, len) == 0 && stored[len] == '\0';
-}
+namespace {
+// The first StringTape::kInline characters of a text, zero-padded: what an
+// index slot holds in its head.
+struct Head {
+    uint64_t w[2];
+    Head(const char* s, size_t len) {
+        w[0] = load_word(s, len);
+        w[1] = len > 8 ? load_word(s + 8, len - 8) : 0;
+    }
+    bool operator==(const char* head) const {
+        uint64_t h[2];
+        memcpy(h, head, sizeof h);
+        return h[0] == w[0] && h[1] == w[1];
+    }
+};
+}  // namespace
 
 // ---------------------------------------------------------------- StringTape
 
@@ -99,12 +98,15 @@ void StringTape::init(int hash_size) {
     _current_page = new STapePage(nullptr);
     _free_bytes = STapePage::kUsable;
     _next_free = _current_page->text;
-    _index.assign(1024, IndexSlot{nullptr, 0, 0});
+    _index.assign(1024, IndexSlot{nullptr, 0, 0, {}});
     _index_mask = _index.size() - 1;
 }
 
 StringTape::~StringTape() {
-    for (int b = 0; b < _hash_size; ++b) delete _buckets[b];
+    // The store releases the items; an item's own destructor frees the rest
+    // of its chain, so the chains are cut first.
+    for (size_t i = 0; i < _items.size(); ++i) _items.at(i)->next = nullptr;
+    _items.clear();
     delete[] _buckets;
     delete _current_page;
 }
@@ -129,27 +131,43 @@ STapeHashItem* StringTape::search(STapeHashItem* chain, const char* s) {
 
 static uint32_t check_of(uint64_t h) { return (uint32_t)(h >> 32); }
 
+// A name shorter than kInline is compared in the slot alone (its head holds
+// it whole, with a terminating zero); a longer one also compares the rest of
+// the text in the tape.
 const StringTape::IndexSlot* StringTape::index_lookup(const char* s, size_t len, uint64_t h) const {
     uint32_t check = check_of(h);
+    Head head(s, len < kInline ? len : kInline);
     for (size_t i = h & _index_mask;; i = (i + 1) & _index_mask) {
         const IndexSlot& slot = _index[i];
         if (!slot.string) return nullptr;
-        if (slot.check == check && same_text(slot.string, s, len)) return &slot;
+        if (slot.check != check || !(head == slot.head)) continue;
+        if (len < kInline) return &slot;
+        if (memcmp(slot.string + kInline, s + kInline, len - kInline) == 0 && slot.string[len] == '\0')
+            return &slot;
     }
 }
 
-void StringTape::index_insert(const char* string, int id, uint64_t h) {
-    // Kept at most half full so probe runs stay short.
-    if ((size_t)(_nb_strings + 1) * 2 > _index.size()) index_grow();
+void StringTape::index_insert(const char* string, size_t len, int id, uint64_t h) {
     size_t i = h & _index_mask;
     while (_index[i].string) i = (i + 1) & _index_mask;
-    _index[i] = IndexSlot{string, check_of(h), id};
+    IndexSlot& slot = _index[i];
+    slot.string = string;
+    slot.check = check_of(h);
+    slot.id = id;
+    Head head(string, len < kInline ? len : kInline);
+    memcpy(slot.head, head.w, kInline);
+}
+
+// Kept at most three quarters full: probe runs stay short, and a run of a
+// few slots shares one or two cache lines.
+void StringTape::index_room() {
+    if ((size_t)(_nb_strings + 1) * 4 > _index.size() * 3) index_grow();
 }
 
 void StringTape::index_grow() {
     std::vector<IndexSlot, HugePageAllocator<IndexSlot>> old;
     old.swap(_index);
-    _index.assign(old.size() * 2, IndexSlot{nullptr, 0, 0});
+    _index.assign(old.size() * 2, IndexSlot{nullptr, 0, 0, {}});
     _index_mask = _index.size() - 1;
     for (const IndexSlot& slot : old) {
         if (!slot.string) continue;
@@ -170,25 +188,37 @@ STapeHashItem* StringTape::internal_find(const char* s, size_t len) {
         note_failed_search(_bucket_len[b]);
         return nullptr;
     }
-    return _items[(size_t)found->id - 1];
+    return _items.at((size_t)found->id - 1);
 }
 
+void StringTape::prefetch(const char* s, size_t len) const {
+    __builtin_prefetch(&_index[strong_hash(s, len) & _index_mask]);
+}
+
+int StringTape::peek(const char* s, size_t len) const {
+    const IndexSlot* found = index_lookup(s, len, strong_hash(s, len));
+    return found ? found->id : 0;
+}
+
+// A string found has a non-empty bucket already: the bucket number and the
+// statistics matter only for a new string.
 int StringTape::add_id(const char* s, size_t len, const char** stored) {
-    uint32_t b = nibble_hash(s, len) % (uint32_t)_hash_size;
-    if (!_buckets[b]) ++_occupied;
     uint64_t h = strong_hash(s, len);
     const IndexSlot* found = index_lookup(s, len, h);
     if (found) {
         *stored = found->string;
         return found->id;
     }
-    note_failed_search(_bucket_len[b]);
+    // Every allocation first, so that a failure leaves the table as it was
+    // (bytes copied into the tape are then merely unused).
+    void* at = _items.reserve();
+    index_room();
     char* copy = copy_in(s, len);
-    // Room first (geometric growth), so that no failure follows the new item.
-    if (_items.size() == _items.capacity()) _items.reserve(_items.size() * 2 + 64);
-    STapeHashItem* item = new STapeHashItem(copy, _nb_strings + 1, _buckets[b]);
-    _items.push_back(item);
-    index_insert(copy, item->id, h);
+    uint32_t b = nibble_hash(s, len) % (uint32_t)_hash_size;
+    if (!_buckets[b]) ++_occupied;
+    note_failed_search(_bucket_len[b]);
+    STapeHashItem* item = _items.commit(new (at) STapeHashItem(copy, _nb_strings + 1, _buckets[b]));
+    index_insert(copy, len, item->id, h);
     ++_nb_strings;
     _buckets[b] = item;
     ++_bucket_len[b];
@@ -199,7 +229,7 @@ int StringTape::add_id(const char* s, size_t len, const char** stored) {
 STapeHashItem* StringTape::internal_add(const char* s, size_t len) {
     const char* stored;
     int id = add_id(s, len, &stored);
-    return _items[(size_t)id - 1];
+    return _items.at((size_t)id - 1);
 }
 
 STapeHashItem* StringTape::internal_find(const char* s) { return internal_find(s, strlen(s)); }
@@ -281,6 +311,7 @@ void SymbolTable::init(int chunk) {
     _count = 0;
     _cursor = 0;
     _names = new StringArray(chunk);
+    _flat_names.clear();
 }
 
 SymbolTable::~SymbolTable() {
@@ -321,10 +352,18 @@ struct NameText {
 
 int SymbolTable::intern(const char* format, va_list args) {
     NameText name(format, args);
+    return add_text(name.text, name.len);
+}
+
+int SymbolTable::add_text(const char* text, size_t len) {
+    if (len > (size_t)kMaxName) len = kMaxName;
     const char* stored;
-    int id = _tape->add_id(name.text, name.len, &stored);
+    int id = _tape->add_id(text, len, &stored);
     if (id > _count) {
+        // Room first, so that a failure leaves both arrays as they were.
+        if (_flat_names.size() == _flat_names.capacity()) _flat_names.reserve(_flat_names.size() * 2 + 64);
         (*_names)[_count] = const_cast<char*>(stored);
+        _flat_names.push_back(const_cast<char*>(stored));
         ++_count;
     }
     return id;
@@ -374,20 +413,20 @@ int SymbolTable::find_then_get(int* id, const char* format, ...) {
 
 char* SymbolTable::operator[](int id) {
     if (id < 1 || id > _count) return nullptr;
-    return (*_names)[id - 1];
+    return _flat_names[(size_t)id - 1];
 }
 
 void SymbolTable::print() const { print(stdout); }
 
 void SymbolTable::print(FILE* f) const {
     for (int id = 1; id <= _count; ++id)
-        fprintf(f, "symbol[%3d]= \"%s\"\n", id, (*_names)[id - 1]);
+        fprintf(f, "symbol[%3d]= \"%s\"\n", id, _flat_names[(size_t)id - 1]);
 }
 
 char* SymbolTable::iterate() {
     if (_cursor >= _count) return nullptr;
     ++_cursor;
-    return (*_names)[_cursor - 1];
+    return _flat_names[(size_t)_cursor - 1];
 }
 
 void SymbolTable::print_statistics(FILE* f) const { _tape->print_statistics(f); }

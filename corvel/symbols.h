@@ -10,25 +10,8 @@
 #include <cstdio>
 #include <vector>
 
-// Allocator for large arrays: blocks of 2 MB or more are 2 MB-aligned and
-// marked for transparent huge pages (fewer page faults and TLB misses on the
-// random accesses of a hash index); smaller ones come from operator new.
-void* huge_page_alloc(size_t bytes);
-void huge_page_free(void* p, size_t bytes);
-
-template <class T>
-struct HugePageAllocator {
-    using value_type = T;
-    HugePageAllocator() = default;
-    template <class U>
-    HugePageAllocator(const HugePageAllocator<U>&) {}
-    T* allocate(size_t n) { return static_cast<T*>(huge_page_alloc(n * sizeof(T))); }
-    void deallocate(T* p, size_t n) { huge_page_free(p, n * sizeof(T)); }
-    template <class U>
-    bool operator==(const HugePageAllocator<U>&) const { return true; }
-    template <class U>
-    bool operator!=(const HugePageAllocator<U>&) const { return false; }
-};
+#include "corvel/chunk_store.h"
+#include "corvel/huge_pages.h"
 
 // One page of string storage. Deleting a page deletes all older pages.
 struct STapePage {
@@ -82,6 +65,12 @@ public:
 
     void print_statistics(FILE* f) const;
 
+    // Hints for a reader that sees names coming: start loading the index
+    // slot of s; the identifier of s if it is already interned, else 0.
+    // Neither changes anything, statistics included.
+    void prefetch(const char* s, size_t len) const;
+    int peek(const char* s, size_t len) const;
+
     int hash_size() const { return _hash_size; }
     int nb_strings() const { return _nb_strings; }
     int occupied() const { return _occupied; }
@@ -91,20 +80,25 @@ public:
 private:
     friend class SymbolTable;
 
-    // The slot holds the string and its identifier itself, so that a lookup
-    // that hits touches the slot and the text only, not the item.
+    // The slot holds the identifier and the text itself: a name of up to
+    // kInline characters sits whole in `head` (zero-padded), a longer one
+    // has its first kInline characters there. A lookup that hits a short
+    // name touches the slot only, never the tape or the item.
+    static const size_t kInline = 16;
     struct IndexSlot {
-        const char* string;   // null when free
+        const char* string;   // the text in the tape; null when free
         uint32_t check;       // high half of the strong hash
         int id;
+        char head[kInline];
     };
 
     char* copy_in(const char* s, size_t len);
     const IndexSlot* index_lookup(const char* s, size_t len, uint64_t h) const;
-    void index_insert(const char* string, int id, uint64_t h);
+    void index_insert(const char* string, size_t len, int id, uint64_t h);
     // internal_add without touching the item: the identifier of s (added
     // now if new) and its stored text through *stored.
     int add_id(const char* s, size_t len, const char** stored);
+    void index_room();   // room for one more string
     void index_grow();
     void note_failed_search(int compared);
 
@@ -124,8 +118,9 @@ private:
     // lookups do not walk the fixed-size chains.
     std::vector<IndexSlot, HugePageAllocator<IndexSlot>> _index;
     size_t _index_mask;
-    // Item of identifier i at i - 1.
-    std::vector<STapeHashItem*> _items;
+    // The items, identifier i at i - 1, in chunks: no allocation per
+    // string. The store owns them; the bucket chains only link them.
+    ChunkStore<STapeHashItem> _items;
 };
 
 // Growable array of char* in chunks that never move.
@@ -167,6 +162,12 @@ public:
     void init(int chunk);
 
     int add(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // add("%s", text) for a text of len characters (cut at kMaxName like
+    // every name), without formatting: the reader's path.
+    int add_text(const char* text, size_t len);
+    // The hints of StringTape::prefetch and StringTape::peek.
+    void prefetch_text(const char* text, size_t len) const { _tape->prefetch(text, len); }
+    int peek_text(const char* text, size_t len) const { return _tape->peek(text, len); }
     int vadd(const char* format, va_list args);
     int find(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // 1 if the name was present, 0 if added now; *id gets its identifier.
@@ -198,6 +199,9 @@ private:
     StringTape* _tape;
     int _chunk_size;
     StringArray* _names;
+    // The same texts in one array, identifier i at i - 1: operator[] reads
+    // one slot instead of walking to a chunk.
+    std::vector<char*, HugePageAllocator<char*>> _flat_names;
 };
 
 #endif

@@ -16,16 +16,20 @@ static void delete_int_list(IntList* l)
 
 EcPrg::~EcPrg()
 {
-    // Records displaced from the array by a later declaration of the same
-    // name are released here; the array releases the ones in its slots.
+    // The variable records live in _records, which releases them all at
+    // once: their slots are emptied so that the array does not delete them.
+    // Function records displaced from the array by a later declaration of
+    // the same name are released here; the array releases the ones in its
+    // slots.
     for (IdentInfo* r : _created)
-        if ((*_infos)[r->symbol()] != r) delete r;
+        if ((*_infos)[r->symbol()] == r) (*_infos)[r->symbol()] = nullptr;
     for (FuncInfo* f : _funcs)
         if ((*_infos)[f->symbol()] != f) delete f;
     _created.clear();
     _funcs.clear();
     delete _infos;
     _infos = nullptr;
+    _records.clear();
 
     // Each tuple equation's name list is shared by its members: free once.
     std::sort(_tuple_lists.begin(), _tuple_lists.end());

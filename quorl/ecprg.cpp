@@ -2,6 +2,7 @@
 // factory, equations, clocks and errors.
 #include "quorl/ecprg.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
@@ -13,14 +14,18 @@
 
 // ------------------------------------------------------------------ EcIdList
 
-EcIdList::~EcIdList()
+EcIdList::~EcIdList() = default;   // the store releases the nodes
+
+IntList* EcIdList::make_node(int id, IntList* next)
 {
-    for (IntList* n : _nodes) delete n;
+    void* at = _store.reserve();
+    return _store.commit(new (at) IntList(id, next));
 }
 
 void EcIdList::append(int id)
 {
-    IntList* node = new IntList(id);
+    // Should push_back fail, the node stays in the store, outside the list.
+    IntList* node = make_node(id, nullptr);
     if (_nodes.empty()) {
         _nodes.push_back(node);
         return;
@@ -33,7 +38,7 @@ void EcIdList::append(int id)
 void EcIdList::prepend(int id)
 {
     IntList* head = _nodes.empty() ? nullptr : _nodes.front();
-    _nodes.push_front(new IntList(id, head));
+    _nodes.push_front(make_node(id, head));
 }
 
 IntList* EcIdList::list() const
@@ -170,23 +175,30 @@ void EcPrg::rollback(const EcPrgMark& m)
     while (_created.size() > m.infos) {
         IdentInfo* r = _created.back();
         _created.pop_back();
-        (*_infos)[r->symbol()] = nullptr;
-        delete r;
+        set_info(r->symbol(), nullptr);
+        _records.pop_back();   // r, the newest record
     }
 }
 
 // ------------------------------------------------------------------ declarations
 
+IdentInfo* EcPrg::make_record(IdentMode mode, int ident, EcType* type, int clock)
+{
+    void* at = _records.reserve();   // a slot left unused if what follows fails
+    _created.push_back(nullptr);
+    IdentInfo* r = _records.commit(new (at) IdentInfo(mode, ident, type, clock));
+    _created.back() = r;
+    return r;
+}
+
 IdentInfo* EcPrg::new_ident(IdentMode mode, int ident, EcType* type, int clock,
                             ExpNature leaf_kind, bool as_def, bool as_ref)
 {
-    std::unique_ptr<IdentInfo> owner(new IdentInfo(mode, ident, type, clock));
-    _created.push_back(owner.get());
-    IdentInfo* r = owner.release();
+    IdentInfo* r = make_record(mode, ident, type, clock);
     Exp* leaf = make_exp(leaf_kind, ident, type, clock);
     if (as_def) r->ec_link(leaf);
     if (as_ref) r->ecref_link(leaf);
-    (*_infos)[ident] = r;
+    set_info(ident, r);
     return r;
 }
 
@@ -246,7 +258,7 @@ void EcPrg::add_usr_func(int ident, EcType* inputs_type, EcType* outputs_type,
     FuncMode mode = (outputs_type && outputs_type->is_tuple()) ? TUPLE_FUNC_m : FUNC_m;
     FuncInfo* f = new FuncInfo(ident, mode, inputs_type, outputs_type, inputs, outputs);
     _funcs.push_back(f);
-    (*_infos)[ident] = f;
+    set_info(ident, f);
     if (mode == TUPLE_FUNC_m) {
         f->set_usr_def_index(_tuple_funcs.size());
         _tuple_funcs.append(ident);
@@ -265,12 +277,10 @@ void EcPrg::add_assertion(Exp* e)
     if (!e) return;
     int n = _assertions.size();
     int a = _symbols->add("__assert_%d", n);
-    std::unique_ptr<IdentInfo> owner(new IdentInfo(ASSERT_m, a, _bool_type, -1));
-    _created.push_back(owner.get());
-    IdentInfo* r = owner.release();
+    IdentInfo* r = make_record(ASSERT_m, a, _bool_type, -1);
     r->set_clock(clock(e));
     r->ec_link(e);
-    (*_infos)[a] = r;
+    set_info(a, r);
     _assertions.append(a);
     _nb_asserts++;
 }
@@ -355,9 +365,7 @@ Exp* EcPrg::literal(int ident, IdentMode mode, EcType* type)
 {
     IdentInfo* known = get_ident_info(ident);
     if (known) return known->ec_ref();
-    std::unique_ptr<IdentInfo> owner(new IdentInfo(mode, ident, type, _base_clock));
-    _created.push_back(owner.get());
-    IdentInfo* r = owner.release();
+    IdentInfo* r = make_record(mode, ident, type, _base_clock);
     // A text that does not parse as a number stands for 0.
     if (mode == INT_CONST_m) {
         int v = 0;
@@ -371,7 +379,7 @@ Exp* EcPrg::literal(int ident, IdentMode mode, EcType* type)
     Exp* leaf = make_exp(CONST_n, ident, type, _base_clock);
     r->ec_link(leaf);
     r->ecref_link(leaf);
-    (*_infos)[ident] = r;
+    set_info(ident, r);
     return leaf;
 }
 
@@ -392,17 +400,32 @@ Exp* EcPrg::get_real_const(int ident)
 
 // ------------------------------------------------------------------ lookups
 
+void EcPrg::set_info(int ident, SymbolInfo* s)
+{
+    if (ident < 0) {   // the array reports it; nothing to mirror
+        (*_infos)[ident] = s;
+        return;
+    }
+    // Room in the flat copy first: a failure leaves both unchanged.
+    if ((size_t)ident >= _info_flat.size()) {
+        size_t want = (size_t)ident + 1;
+        if (want > _info_flat.capacity()) _info_flat.reserve(std::max(want, _info_flat.capacity() * 2));
+        _info_flat.resize(want, InfoSlot{nullptr, nullptr});
+    }
+    (*_infos)[ident] = s;
+    IdentInfo* r = s ? s->is_ident() : nullptr;
+    _info_flat[(size_t)ident] = InfoSlot{s, r ? r->ec_ref() : nullptr};
+}
+
 IdentInfo* EcPrg::get_ident_info(int ident)
 {
-    if (ident <= 0) return nullptr;   // 0 is no symbol
-    SymbolInfo* s = (*_infos)[ident];
+    SymbolInfo* s = info_of(ident);
     return s ? s->is_ident() : nullptr;
 }
 
 FuncInfo* EcPrg::get_func_info(int ident)
 {
-    if (ident <= 0) return nullptr;
-    SymbolInfo* s = (*_infos)[ident];
+    SymbolInfo* s = info_of(ident);
     return s ? s->is_function() : nullptr;
 }
 

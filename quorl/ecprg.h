@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "corvel/huge_pages.h"
 #include "quorl/ectype.h"
 #include "quorl/exp.h"
 #include "quorl/syminfo.h"
@@ -38,7 +39,9 @@ public:
 
 private:
     std::deque<IntList*> _nodes;   // the nodes in list order
+    ChunkStore<IntList> _store;    // their storage (no allocation per node)
     mutable bool _stale = false;   // some length fields are out of date
+    IntList* make_node(int id, IntList* next);
 };
 
 // Property key of the guarded printing (Exp::Iprint) under way; set by
@@ -104,6 +107,16 @@ public:
 
     // ---- lookups
     IdentInfo* get_ident_info(int ident);
+    // The reference leaf of a variable, constant or literal (what
+    // get_ident_info(ident)->ec_ref() gives), or null for any other name.
+    Exp* reference(int ident) const {
+        const InfoSlot* slot = slot_of(ident);
+        return slot ? slot->ref : nullptr;
+    }
+    // A hint: start loading what reference(ident) will read.
+    void prefetch_reference(int ident) const {
+        if (ident > 0 && (size_t)ident < _info_flat.size()) __builtin_prefetch(&_info_flat[(size_t)ident]);
+    }
     FuncInfo* get_func_info(int ident);
     // Declared type of an identifier; null (with an internal error) when the
     // identifier has no IdentInfo.
@@ -218,6 +231,23 @@ private:
     SymbolTable* _symbols;
     int _name;
     SymbolInfoArray* _infos;
+    // The records of _infos in one flat array indexed by identifier, each with
+    // its reference leaf as it was when the record was placed there: the
+    // reader resolves a name with one read instead of walking to a chunk and
+    // then into the record.
+    struct InfoSlot {
+        SymbolInfo* info;
+        Exp* ref;
+    };
+    std::vector<InfoSlot, HugePageAllocator<InfoSlot>> _info_flat;
+    void set_info(int ident, SymbolInfo* s);
+    const InfoSlot* slot_of(int ident) const {
+        return ident > 0 && (size_t)ident < _info_flat.size() ? &_info_flat[(size_t)ident] : nullptr;
+    }
+    SymbolInfo* info_of(int ident) const {
+        const InfoSlot* slot = slot_of(ident);
+        return slot ? slot->info : nullptr;
+    }
     EcIdList _inputs, _outputs, _locals, _assertions, _usr_consts, _usr_funcs,
         _tuple_funcs;
     int _nb_inputs, _nb_outputs, _nb_locals, _nb_asserts, _nb_types,
@@ -227,6 +257,9 @@ private:
     std::unordered_map<int, EcType*> _named_types;   // name -> named type
     ExpStore _exps;
     std::deque<IdentInfo*> _created;     // every IdentInfo made, newest last
+    ChunkStore<IdentInfo> _records;      // their storage, in the same order
+    // A new record in _records, listed in _created.
+    IdentInfo* make_record(IdentMode mode, int ident, EcType* type, int clock);
     std::vector<FuncInfo*> _funcs;       // every FuncInfo made
     std::vector<IntList*> _tuple_lists;  // names of tuple equations (owned)
     char _error[1024];

@@ -33,6 +33,7 @@ class IntList;
 
 %code {
 #include <cstdio>
+#include <cstring>
 
 #include "corvel/intlist.h"
 #include "corvel/symbols.h"
@@ -445,8 +446,8 @@ static ExpList* AddExpList(ExpList* rev, ExpList* more) {
 
 /* ---------------------------------------------------------------- symbols */
 
-/* A lexeme never holds '%'; the text is still passed through "%s". */
-static int AddSymbol(const char* text) { return YY_Symbols->add("%s", text); }
+/* Interns the token text exactly as add("%s", text) would, without formatting. */
+static int AddSymbol(const char* text) { return YY_Symbols->add_text(text, strlen(text)); }
 
 static int BaseClock() { return YY_ecprg->base_clock(); }
 
@@ -526,8 +527,7 @@ static void AddTupleEquation(IntList* names, Exp* e) {
  * assertion's generated name) cannot stand in an expression either and gets
  * the same message. */
 static Exp* GetIdentExp(int name) {
-    IdentInfo* info = YY_ecprg->get_ident_info(name);
-    Exp* ref = info ? info->ec_ref() : nullptr;
+    Exp* ref = YY_ecprg->reference(name);
     if (!ref) YY_ecprg->error("undeclared ident '%s'", YY_ecprg->symbol(name));
     return ref;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include "corvel/fract.h"
@@ -103,25 +104,24 @@ void Exp::ExpInit()
 {
     _type = nullptr;
     _infos = nullptr;
-    _ops.heap = nullptr;
     _ops.inl[0] = _ops.inl[1] = nullptr;
-    _lin = nullptr;
     _clock = -1;
-    _ident = 0;
-    _order = 0;
+    _ident_or_order = 0;
     _arity = 0;
     _nature = ERROR_n;
+    _is_order = false;
+    _lin_node = false;
 }
 
 void Exp::set_operands(int count, Exp* const* ops)
 {
     if (count <= 0) return;
-    if (count <= kInline) {
+    if (count <= kInline && !_lin_node) {
         for (int i = 0; i < count; i++) _ops.inl[i] = ops[i];
     } else {
         Exp** a = new Exp*[count];
         for (int i = 0; i < count; i++) a[i] = ops[i];
-        _ops.heap = a;
+        _ops.h.heap = a;
     }
     _arity = count;
 }
@@ -138,7 +138,8 @@ Exp::Exp(ExpNature n, Exp* a, int k)
     ExpInit();
     _nature = n;
     set_operands(1, &a);
-    _order = k;
+    _ident_or_order = k;
+    _is_order = true;
 }
 
 Exp::Exp(ExpNature n, Exp* a, Exp* b)
@@ -181,33 +182,37 @@ Exp::Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant)
 {
     ExpInit();
     _nature = n;
-    _lin = new Linear;
-    _lin->fconst = constant;
+    std::unique_ptr<Linear> lin(new Linear);
+    lin->fconst = constant;
     if (count > 0) {
-        _lin->fcoefs = new Fract[count];
-        for (int i = 0; i < count; i++) _lin->fcoefs[i] = coefs[i];
+        lin->fcoefs = new Fract[count];
+        for (int i = 0; i < count; i++) lin->fcoefs[i] = coefs[i];
     }
+    _lin_node = true;
     set_operands(count, ops);
+    _ops.h.lin = lin.release();
 }
 
 Exp::Exp(ExpNature n, int count, Exp** ops, int* coefs, int constant)
 {
     ExpInit();
     _nature = n;
-    _lin = new Linear;
-    _lin->iconst = constant;
+    std::unique_ptr<Linear> lin(new Linear);
+    lin->iconst = constant;
     if (count > 0) {
-        _lin->icoefs = new int[count];
-        for (int i = 0; i < count; i++) _lin->icoefs[i] = coefs[i];
+        lin->icoefs = new int[count];
+        for (int i = 0; i < count; i++) lin->icoefs[i] = coefs[i];
     }
+    _lin_node = true;
     set_operands(count, ops);
+    _ops.h.lin = lin.release();
 }
 
 Exp::Exp(ExpNature n, int ident, EcType* type, int clock)
 {
     ExpInit();
     _nature = n;
-    _ident = ident;
+    _ident_or_order = ident;
     _type = type;
     _clock = clock;
 }
@@ -216,54 +221,54 @@ Exp::Exp(ExpNature n, int ident, EcType* type)
 {
     ExpInit();
     _nature = n;
-    _ident = ident;
+    _ident_or_order = ident;
     _type = type;
 }
 
 Exp::~Exp()
 {
     delete _infos;   // iterative over the list
-    if (_arity > kInline) delete[] _ops.heap;
-    delete _lin;
+    if (_arity > 0 && uses_heap()) delete[] _ops.h.heap;
+    delete linear();
 }
 
 const int* Exp::int_coefs() const
 {
-    return _lin ? _lin->icoefs : nullptr;
+    return linear() ? linear()->icoefs : nullptr;
 }
 
 int Exp::int_constant() const
 {
-    return _lin ? _lin->iconst : 0;
+    return linear() ? linear()->iconst : 0;
 }
 
 const Fract* Exp::fract_coefs() const
 {
-    return _lin ? _lin->fcoefs : nullptr;
+    return linear() ? linear()->fcoefs : nullptr;
 }
 
 const Fract& Exp::fract_constant() const
 {
     static const Fract zero;
-    return _lin ? _lin->fconst : zero;
+    return linear() ? linear()->fconst : zero;
 }
 
 int Exp::projection_order() const
 {
     if (_nature != PROJ_n) {
-        EcPrg::ierror("projection_order called on '%s' operator", nodekey(_nature));
+        EcPrg::ierror("projection_order called on '%s' operator", nodekey(nature()));
         return 0;
     }
-    return _order;
+    return order();
 }
 
 int Exp::function_ident() const
 {
     if (_nature != CALL_n) {
-        EcPrg::ierror("Exp::function_name called on '%s' operator", nodekey(_nature));
+        EcPrg::ierror("Exp::function_name called on '%s' operator", nodekey(nature()));
         return 0;
     }
-    return _order;
+    return order();
 }
 
 void Exp::put_info(int key, void* value)
@@ -311,68 +316,4 @@ ExpHeap::~ExpHeap()
     }
 }
 
-// ------------------------------------------------------------------ ExpStore
-
-// Full chunks are 2 MB and come from huge_page_alloc (corvel/symbols.h):
-// a large program's nodes are then reached through few TLB entries and
-// faulted in 2 MB at a time, most of the cost of building and walking them.
-
-void ExpStore::locate(size_t index, size_t* chunk, size_t* slot) const
-{
-    // Chunks double from kFirstChunk up to kMaxChunk, then stay at that size.
-    size_t i = index, k = 0;
-    for (;;) {
-        size_t cap = chunk_capacity(k);
-        if (cap == kMaxChunk) {
-            k += i / kMaxChunk;
-            i %= kMaxChunk;
-            break;
-        }
-        if (i < cap) break;
-        i -= cap;
-        k++;
-    }
-    *chunk = k;
-    *slot = i;
-}
-
-void* ExpStore::reserve()
-{
-    size_t k, i;
-    locate(_size, &k, &i);
-    while (_chunks.size() <= k) {
-        size_t cap = chunk_capacity(_chunks.size());
-        _chunks.reserve(_chunks.size() + 1);   // no failure after the allocation
-        _chunks.push_back(static_cast<Exp*>(huge_page_alloc(cap * sizeof(Exp))));
-    }
-    return _chunks[k] + i;
-}
-
-Exp* ExpStore::at(size_t index) const
-{
-    size_t k, i;
-    locate(index, &k, &i);
-    return _chunks[k] + i;
-}
-
-void ExpStore::pop_back()
-{
-    if (_size == 0) return;
-    Exp* e = at(_size - 1);
-    e->~Exp();
-    --_size;
-}
-
-void ExpStore::clear()
-{
-    size_t left = _size;
-    for (size_t k = 0; k < _chunks.size(); k++) {
-        size_t cap = chunk_capacity(k);
-        size_t n = left < cap ? left : cap;
-        for (size_t j = 0; j < n; j++) _chunks[k][j].~Exp();
-        left -= n;
-        huge_page_free(_chunks[k], cap * sizeof(Exp));
-    }
-    _chunks.clear();
-    _size = 0;
-}
+static_assert(sizeof(Exp) <= 48, "a node stays within 48 bytes");

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "corvel/chunk_store.h"
+
 class EcType;
 class Fract;
 class PtyStream;
@@ -112,17 +114,17 @@ public:
     void set_type(EcType* t) { _type = t; }
     int clock() const { return _clock; }
     void set_clock(int c) { _clock = c; }
-    int ident() const { return _ident; }
-    ExpNature nature() const { return _nature; }
+    int ident() const { return _is_order ? 0 : _ident_or_order; }
+    ExpNature nature() const { return static_cast<ExpNature>(_nature); }
     int arity() const { return _arity; }
     // Operand i, 0 <= i < arity().
     Exp* operand(int i) const { return operands()[i]; }
     // The operand array (arity() entries), null when arity() is 0.
     Exp* const* operands() const {
-        return _arity == 0 ? nullptr : (_arity <= kInline ? _ops.inl : _ops.heap);
+        return _arity == 0 ? nullptr : (uses_heap() ? _ops.h.heap : _ops.inl);
     }
     // Raw order field: projection order of PROJ_n, function of CALL_n, else 0.
-    int order() const { return _order; }
+    int order() const { return _is_order ? _ident_or_order : 0; }
 
     // Linear combinations: coefficient arrays (null unless ICL_n / RCL_n
     // with operands) and constants (0 and 0/1 for other kinds).
@@ -152,19 +154,27 @@ private:
     static const int kInline = 2;   // operands stored in the node itself
     void set_operands(int count, Exp* const* ops);
     struct Linear;                  // coefficients and constant, ICL_n / RCL_n
+    // A linear combination keeps its operands on the heap, so that the
+    // second word of _ops holds its coefficients.
+    bool uses_heap() const { return _arity > kInline || _lin_node; }
+    Linear* linear() const { return _lin_node ? _ops.h.lin : nullptr; }
 
+    // 48 bytes: the bulk of a large program's memory is its nodes.
     EcType* _type;
     ExpInfo* _infos;
     union {
         Exp* inl[kInline];
-        Exp** heap;
+        struct {
+            Exp** heap;
+            Linear* lin;
+        } h;
     } _ops;
-    Linear* _lin;
     int _clock;
-    int _ident;
-    int _order;
+    int _ident_or_order;   // identifier of a leaf, or the order field
     int _arity;
-    ExpNature _nature;
+    unsigned char _nature;
+    bool _is_order;        // _ident_or_order holds the order field
+    bool _lin_node;        // made with coefficients (ICL_n / RCL_n)
 };
 
 // One cell of a list of nodes that owns them. Destroying a cell destroys its
@@ -189,38 +199,7 @@ private:
 };
 
 // The program's expression heap: every node lives in chunks of raw storage
-// (no allocation per node), newest last. Nodes are released newest first by
-// pop_back() (undo of a failed parse) or all at once by clear().
-class ExpStore {
-public:
-    ExpStore() = default;
-    ~ExpStore() { clear(); }
-    ExpStore(const ExpStore&) = delete;
-    ExpStore& operator=(const ExpStore&) = delete;
-
-    // Storage for one more node; construct it with placement new, then call
-    // commit(). Keeps allocation failure from leaving a half-made slot.
-    void* reserve();
-    Exp* commit(Exp* e) { ++_size; return e; }
-
-    size_t size() const { return _size; }
-    // Node i in creation order, 0 <= i < size().
-    Exp* at(size_t i) const;
-    void pop_back();   // destroys the newest node
-    void clear();      // destroys every node, then releases the storage
-
-private:
-    static const size_t kFirstChunk = 64;
-    // 2 MB of 64-byte nodes: a full chunk fills one huge page (see exp.cpp).
-    static const size_t kMaxChunk = 32768;
-    size_t chunk_capacity(size_t k) const {
-        size_t c = kFirstChunk << (k < 9 ? k : 9);
-        return c < kMaxChunk ? c : kMaxChunk;
-    }
-    void locate(size_t index, size_t* chunk, size_t* slot) const;
-
-    std::vector<Exp*> _chunks;   // raw storage, chunk k holds chunk_capacity(k)
-    size_t _size = 0;
-};
+// (no allocation per node), newest last.
+using ExpStore = ChunkStore<Exp>;
 
 #endif

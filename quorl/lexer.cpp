@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 
 static_assert(START_PROGRAM == 258 && START_EXPRESSION == 259, "start tokens");
@@ -32,6 +33,51 @@ SymbolTable* YY_Symbols = nullptr;
 enum { TEXT_RING = 4 };
 static char textRing[TEXT_RING][LEX_MAX_TEXT + 1];
 static int textRingNext = 0;
+
+// The source is read through one window: [in_cur, in_end) holds the
+// characters not yet read. A file is read into in_buffer a block at a time;
+// a string is its own window. The scanner takes characters from the window
+// inline and calls refill() only when it is empty.
+static unsigned char in_buffer[65536];
+static const unsigned char* in_start = nullptr;   // first character of the window
+static const unsigned char* in_cur = nullptr;
+static const unsigned char* in_end = nullptr;
+static bool in_eof = true;   // no more characters will come
+
+static void forget_look_ahead();
+static void look_ahead();
+
+static int refill() {
+    forget_look_ahead();   // the window is about to be overwritten
+    if (in_eof) return -1;
+    if (!YY_infile) {   // a string ends at its NUL, and stays there
+        in_eof = true;
+        return -1;
+    }
+    size_t n = fread(in_buffer, 1, sizeof in_buffer, YY_infile);
+    if (n == 0) {
+        in_eof = true;
+        return -1;
+    }
+    in_start = in_cur = in_buffer;
+    in_end = in_buffer + n;
+    return *in_cur++;
+}
+
+// Next character of the source (-1 at end, sticky); a newline adds one to
+// yyline.
+static inline int next_char() {
+    int c = in_cur < in_end ? *in_cur++ : refill();
+    if (c == '\n') ++yyline;
+    return c;
+}
+
+static inline int advance() { return carcour = next_char(); }
+
+// A string source's read position is visible as YY_instring between tokens.
+static inline void sync_string_position() {
+    if (YY_instring) YY_instring = reinterpret_cast<const char*>(in_cur);
+}
 
 // ---------------------------------------------------------------- keywords
 const LexKeyword Keywords[27] = {
@@ -65,6 +111,7 @@ namespace {
 
 struct ClassTable {
     unsigned char cls[256];
+    unsigned char kwLen[27];   // length of each keyword
     // Keyword rows by first character, in table order (at most 4 per letter).
     signed char byFirst[128][5];
     ClassTable() : cls(), byFirst() {
@@ -82,6 +129,7 @@ struct ClassTable {
             int n = 0;
             while (row[n] >= 0) ++n;
             row[n] = (signed char)i;
+            kwLen[i] = (unsigned char)strlen(Keywords[i].text);
         }
     }
 };
@@ -120,7 +168,7 @@ int find_keyword(int n) {
     unsigned char first = (unsigned char)buffer[0];
     if (n < 2 || n > 8 || first >= 128) return -1;
     for (const signed char* k = CT.byFirst[first]; *k >= 0; ++k) {
-        if (strcmp(Keywords[*k].text, buffer) == 0) return *k;
+        if (CT.kwLen[*k] == n && memcmp(Keywords[*k].text, buffer, (size_t)n) == 0) return *k;
     }
     return -1;
 }
@@ -144,24 +192,24 @@ int read_number() {
     };
     while (cls(carcour) & C_DIGIT) {
         if (!store(carcour)) return too_long();
-        GetChar(&carcour);
+        advance();
     }
     if (carcour == '.') {
         real = true;
         if (!store(carcour)) return too_long();
-        GetChar(&carcour);
+        advance();
         while (cls(carcour) & C_DIGIT) {
             if (!store(carcour)) return too_long();
-            GetChar(&carcour);
+            advance();
         }
     }
     if (carcour == 'e' || carcour == 'E') {
         real = true;
         if (!store(carcour)) return too_long();
-        GetChar(&carcour);
+        advance();
         if (carcour == '+' || carcour == '-') {
             if (!store(carcour)) return too_long();
-            GetChar(&carcour);
+            advance();
         }
         if (!(cls(carcour) & C_DIGIT)) {
             lex_error("lexical error: bad real syntax, line '%d'", yyline);
@@ -169,7 +217,7 @@ int read_number() {
         }
         while (cls(carcour) & C_DIGIT) {
             if (!store(carcour)) return too_long();
-            GetChar(&carcour);
+            advance();
         }
     }
     buffer[n] = '\0';
@@ -182,7 +230,11 @@ int read_word() {
     while (cls(carcour) & C_LETTER) {
         if (n >= LEX_MAX_TEXT) return too_long();
         buffer[n++] = (char)carcour;
-        GetChar(&carcour);
+        // The letters that follow in the window are copied without a call
+        // per character (a word holds no newline).
+        while (in_cur < in_end && (CT.cls[*in_cur] & C_LETTER) && n < LEX_MAX_TEXT)
+            buffer[n++] = (char)*in_cur++;
+        advance();
     }
     buffer[n] = '\0';
     int k = find_keyword(n);
@@ -191,92 +243,150 @@ int read_word() {
         return YY_result = Keywords[k].code;
     }
     set_text(n);
+    look_ahead();
     return YY_result = IDENT;
 }
 
 }  // namespace
 
+// ---------------------------------------------------------------- look-ahead
+// A large program's names are spread over a symbol index and a table of
+// records far larger than the caches, and resolving a name waits on both.
+// So the scanner glances a little ahead in its window for the words to come
+// and asks for their index slots early; a glance later, when those slots
+// have arrived, it finds the words' identifiers (without adding anything)
+// and asks for their records. These are hints only: nothing read or
+// reported changes, and a word in a comment only costs a useless hint.
+enum { AHEAD_BYTES = 96, AHEAD_WORDS = 16 };
+static const unsigned char* ahead_pos = nullptr;   // window scanned up to here
+static struct { const unsigned char* text; int len; } ahead_words[AHEAD_WORDS];
+static int ahead_count = 0;
+
+static void forget_look_ahead() {
+    ahead_pos = nullptr;
+    ahead_count = 0;
+}
+
+// The hints go to the program being read (the one lexical errors go to),
+// never to a table the scanner was not started for.
+static void look_ahead() {
+    SymbolTable* symbols = YY_ecprg ? YY_ecprg->symbols() : nullptr;
+    if (!symbols) return;
+    for (int i = 0; i < ahead_count; ++i) {
+        int id = symbols->peek_text(reinterpret_cast<const char*>(ahead_words[i].text),
+                                    (size_t)ahead_words[i].len);
+        if (id) YY_ecprg->prefetch_reference(id);
+    }
+    ahead_count = 0;
+    // carcour is the character before in_cur: a word may start there.
+    const unsigned char* p = in_cur > in_start ? in_cur - 1 : in_cur;
+    if (ahead_pos && ahead_pos > p) p = ahead_pos;
+    const unsigned char* limit = in_end - in_cur > AHEAD_BYTES ? in_cur + AHEAD_BYTES : in_end;
+    while (p < limit && ahead_count < AHEAD_WORDS) {
+        unsigned char k = CT.cls[*p];
+        if (!(k & C_LETTER)) {
+            ++p;
+            continue;
+        }
+        const unsigned char* w = p;
+        while (p < in_end && (CT.cls[*p] & C_LETTER)) ++p;
+        if (p == in_end) {   // the word may go on in the next block
+            p = w;
+            break;
+        }
+        if (!(k & C_DIGIT) && p - w <= LEX_MAX_TEXT) {   // a number is not a name
+            symbols->prefetch_text(reinterpret_cast<const char*>(w), (size_t)(p - w));
+            ahead_words[ahead_count].text = w;
+            ahead_words[ahead_count].len = (int)(p - w);
+            ++ahead_count;
+        }
+    }
+    ahead_pos = p;
+}
+
 // ---------------------------------------------------------------- input
 static int lex_start(int start_token) {
     yyline = 1;
     YYLEX_BOOT = start_token;
-    GetChar(&carcour);
+    advance();
     return carcour != -1;
 }
 
 int yylexInitFile(int start_token, FILE* f) {
     YY_instring = nullptr;
     YY_infile = f;
+    in_start = in_cur = in_end = in_buffer;
+    in_eof = f == nullptr;
+    forget_look_ahead();
     return lex_start(start_token);
 }
 
 int yylexInitString(int start_token, const char* text) {
     YY_infile = nullptr;
     YY_instring = text;
+    in_start = in_cur = reinterpret_cast<const unsigned char*>(text);
+    in_end = in_cur + (text ? strlen(text) : 0);
+    in_eof = false;
+    forget_look_ahead();
     return lex_start(start_token);
 }
 
 int GetChar(int* c) {
-    int ch;
-    if (YY_instring) {
-        ch = (unsigned char)*YY_instring;
-        if (ch == 0)
-            ch = -1;  // stay on the NUL: end of input is sticky
-        else
-            ++YY_instring;
-    } else if (YY_infile) {
-        ch = getc_unlocked(YY_infile);
-        if (ch == EOF) ch = -1;
-    } else {
-        ch = -1;
-    }
-    if (ch == '\n') ++yyline;
-    *c = ch;
-    return ch;
+    *c = next_char();
+    sync_string_position();
+    return *c;
 }
 
 // ---------------------------------------------------------------- tokens
+static int lex_token();
+
 int ecprg_lex() {
+    int code = lex_token();
+    sync_string_position();
+    return code;
+}
+
+static int lex_token() {
     YY_result = YYLEX_BOOT;
     if (YYLEX_BOOT != 0) {
         YYLEX_BOOT = 0;
         return YY_result;
     }
     for (;;) {
-        while (cls(carcour) & C_SPACE) GetChar(&carcour);
+        while (cls(carcour) & C_SPACE) advance();
         if (carcour == -1) return YY_result = -1;
         int c = carcour;
         int k = cls(c);
         if (k & C_DIGIT) return read_number();
         if (k & C_LETTER) return read_word();
         if (k & C_SEP1) {
-            GetChar(&carcour);
+            advance();
             return YY_result = c;
         }
         if (k & C_SEP2) {
             buffer[0] = (char)c;
-            int c2 = GetChar(&carcour);
+            int c2 = advance();
             buffer[1] = c2 < 0 ? '\0' : (char)c2;
             buffer[2] = '\0';
             if (c == '(' && c2 == '*') {
                 // Block comment: the '*' of "(*" already counts as the
                 // previous character, so "(*)" is complete. No nesting.
                 int prev = c2;
-                while (GetChar(&carcour) != -1 && !(prev == '*' && carcour == ')'))
+                while (advance() != -1 && !(prev == '*' && carcour == ')'))
                     prev = carcour;
-                GetChar(&carcour);
+                advance();
                 continue;
             }
             if (c == '-' && c2 == '-') {
                 // Line comment up to and including the newline.
-                while (GetChar(&carcour) != -1 && carcour != '\n') {
+                while (advance() != -1 && carcour != '\n') {
                 }
-                GetChar(&carcour);
+                advance();
                 continue;
             }
             for (const LexKeyword& s : SpecKeywords) {
                 if (s.text[0] == c && s.text[1] == c2) {
-                    GetChar(&carcour);
+                    advance();
                     return YY_result = s.code;
                 }
             }

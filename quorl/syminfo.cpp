@@ -9,7 +9,7 @@ SymbolInfo::~SymbolInfo() = default;
 // ------------------------------------------------------------------ IdentInfo
 
 IdentInfo::IdentInfo(IdentMode mode, int ident, EcType* type, int clock)
-    : SymbolInfo(ident), _ident(ident), _clock(clock), _type(type), _mode(mode)
+    : SymbolInfo(ident), _ident(ident), _clock(clock), _mode(mode), _type(type)
 {
     Init();
 }

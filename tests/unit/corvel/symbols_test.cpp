@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@ std::string read_all(FILE* f) {
     std::string s;
     int c;
     while ((c = getc(f)) != EOF) s += (char)c;
-    fclose(f);
+    EXPECT_EQ(fclose(f), 0);
     return s;
 }
 
@@ -204,6 +205,72 @@ TEST(SymbolTable, LongNamesAreCutNotOverrun) {
     EXPECT_EQ(a, st.add("%s%s", longest.c_str(), "tail"));
     EXPECT_EQ(a, st.find("%s", over.c_str()));
     EXPECT_EQ(2, st.count());
+}
+
+}  // namespace
+
+namespace {
+
+// Names around the length kept whole in an index slot (15 characters plus
+// its terminator), and names that agree on their first 16 characters: each
+// is found as itself and as nothing else.
+TEST(SymbolTable, NamesAroundTheInlineLength) {
+    SymbolTable t;
+    const std::string p16 = "abcdefghijklmnop";
+    std::vector<std::string> names = {
+        "", "a", "abcdefghijklmn", "abcdefghijklmno", p16, p16 + "q", p16 + "qr", p16 + "r",
+        "abcdefghijklmno" + std::string("x"), "abcdefghijklmnoq", std::string(300, 'z'),
+        std::string(300, 'z') + "y", "ABCDEFGHIJKLMNOP"};
+    std::vector<int> ids;
+    for (const std::string& n : names) ids.push_back(t.add_text(n.data(), n.size()));
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(ids[i], (int)i + 1) << names[i];
+        EXPECT_EQ(t.find("%s", names[i].c_str()), ids[i]) << names[i];
+        EXPECT_EQ(t.add("%s", names[i].c_str()), ids[i]) << names[i];
+        EXPECT_EQ(t.peek_text(names[i].data(), names[i].size()), ids[i]) << names[i];
+        EXPECT_STREQ(t[ids[i]], names[i].c_str());
+    }
+    for (const std::string& absent : {p16 + "s", std::string("abcdefghijklm"), p16.substr(0, 15) + "Q",
+                                      std::string(299, 'z')})
+        EXPECT_EQ(t.find("%s", absent.c_str()), 0) << absent;
+    EXPECT_EQ(t.count(), (int)names.size());
+}
+
+// The reader's entry adds a name exactly as add("%s", name): same
+// identifiers, texts, statistics and cut at the maximum length.
+TEST(SymbolTable, AddTextAgreesWithFormattedAdd) {
+    SymbolTable a, b;
+    std::vector<std::string> names;
+    for (int i = 0; i < 20000; ++i) names.push_back("n" + std::to_string(i * 7919 % 20000));
+    names.push_back(std::string(SymbolTable::kMaxName + 50, 'w'));
+    for (const std::string& n : names) {
+        int ia = a.add("%s", n.c_str());
+        int ib = b.add_text(n.data(), n.size());
+        ASSERT_EQ(ia, ib) << n;
+    }
+    ASSERT_EQ(a.count(), b.count());
+    EXPECT_EQ(strlen(b[b.count()]), (size_t)SymbolTable::kMaxName);
+    FILE* fa = tmpfile();
+    FILE* fb = tmpfile();
+    a.print_statistics(fa);
+    b.print_statistics(fb);
+    EXPECT_EQ(read_all(fa), read_all(fb));
+}
+
+// The hints of the reader change nothing: no identifier, no statistic.
+TEST(SymbolTable, HintsChangeNothing) {
+    SymbolTable t;
+    t.add("%s", "known");
+    FILE* before = tmpfile();
+    t.print_statistics(before);
+    t.prefetch_text("unknown", 7);
+    EXPECT_EQ(t.peek_text("unknown", 7), 0);
+    EXPECT_EQ(t.peek_text("known", 5), 1);
+    EXPECT_EQ(t.peek_text("know", 4), 0);
+    FILE* after = tmpfile();
+    t.print_statistics(after);
+    EXPECT_EQ(read_all(before), read_all(after));
+    EXPECT_EQ(t.count(), 1);
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ TEST_F(ProgramTest, ListsStayExactAcrossAppendsAndRequests)
     std::vector<int> expected;
     for (int i = 0; i < 1000; i++) {
         char name[16];
-        snprintf(name, sizeof name, "v%d", i);
+        ASSERT_LT(snprintf(name, sizeof name, "v%d", i), static_cast<int>(sizeof name));
         prg->add_input(id(name), prg->int_type(), prg->base_clock());
         expected.push_back(id(name));
         if (i % 97 == 0 || i == 999) {
@@ -295,4 +295,43 @@ TEST_F(ProgramTest, RollbackReleasesNodesAndLiteralRecords)
     // The literal can be made again afterwards.
     Exp* again = lit("3");
     EXPECT_EQ(prg->get_ident_info(id("3"))->ec_ref(), again);
+}
+
+// The reader resolves names through reference(): it must always agree with
+// the record's reference leaf, whatever happened to the name.
+TEST_F(ProgramTest, ReferenceAgreesWithTheRecord)
+{
+    auto agrees = [this](const char* name) {
+        IdentInfo* info = prg->get_ident_info(id(name));
+        return prg->reference(id(name)) == (info ? info->ec_ref() : nullptr);
+    };
+    declare_xbc();
+    prg->add_output(id("o"), prg->int_type(), prg->base_clock(), 0);
+    prg->add_local(id("l"), prg->int_type(), prg->base_clock());
+    prg->add_usr_const(id("k"), prg->int_type(), prg->base_clock());
+    lit("42");
+    prg->add_assertion(prg->get_exp(NOT_n, ref("b")));
+    for (const char* n : {"x", "b", "c", "o", "l", "k", "42", "__assert_0"}) EXPECT_TRUE(agrees(n)) << n;
+    EXPECT_NE(prg->reference(id("l")), nullptr);
+    EXPECT_EQ(prg->reference(id("__assert_0")), nullptr);   // no reference leaf
+    EXPECT_EQ(prg->reference(id("never declared")), nullptr);
+    EXPECT_EQ(prg->reference(0), nullptr);
+    EXPECT_EQ(prg->reference(-3), nullptr);
+    EXPECT_EQ(prg->reference(1 << 30), nullptr);
+
+    // Redeclared as a function, then as a local again.
+    Exp* old = prg->reference(id("l"));
+    prg->add_usr_func(id("l"), prg->int_type(), prg->int_type(), nullptr, nullptr);
+    EXPECT_EQ(prg->reference(id("l")), nullptr);
+    prg->add_local(id("l"), prg->bool_type(), prg->base_clock());
+    EXPECT_TRUE(agrees("l"));
+    EXPECT_NE(prg->reference(id("l")), old);
+
+    // A rolled-back literal has no reference any more.
+    EcPrgMark m = prg->mark();
+    lit("7");
+    EXPECT_NE(prg->reference(id("7")), nullptr);
+    prg->rollback(m);
+    EXPECT_EQ(prg->reference(id("7")), nullptr);
+    EXPECT_TRUE(agrees("7"));
 }

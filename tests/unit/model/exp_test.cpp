@@ -211,6 +211,7 @@ TEST_F(FactoryTest, StoreSurvivesManyChunksAndPops)
     Exp* a = prg->true_exp();
     size_t before = prg->nb_exps();
     std::vector<Exp*> made;
+    made.reserve(40000);
     for (int i = 0; i < 40000; i++) made.push_back(prg->get_exp(NOT_n, a));
     for (size_t i = 0; i < made.size(); i += 997) EXPECT_EQ(prg->exp_at(before + i), made[i]);
     EcPrgMark m{before + 100, prg->nb_created_infos()};
@@ -218,4 +219,46 @@ TEST_F(FactoryTest, StoreSurvivesManyChunksAndPops)
     EXPECT_EQ(prg->nb_exps(), before + 100);
     Exp* again = prg->get_exp(NOT_n, a);
     EXPECT_EQ(prg->exp_at(before + 100), again);
+}
+
+// A node keeps either a leaf's identifier or an order field, and a linear
+// combination keeps its operands apart from its coefficients: for every
+// operand count the accessors give back exactly what was made.
+TEST(ExpNode, FieldsThatShareStorage)
+{
+    Exp a(INPUT_n, 11, kNoType);
+    Exp b(INPUT_n, 12, kNoType);
+    Exp c(INPUT_n, 13, kNoType);
+    Exp call(CALL_n, &a, 77);
+    EXPECT_EQ(call.ident(), 0);
+    EXPECT_EQ(call.order(), 77);
+    EXPECT_EQ(call.function_ident(), 77);
+    EXPECT_EQ(call.operand(0), &a);
+    EXPECT_EQ(a.ident(), 11);
+    EXPECT_EQ(a.order(), 0);
+
+    Exp* ops[3] = {&a, &b, &c};
+    for (int n = 0; n <= 3; n++) {
+        int icoefs[3] = {5, -6, 7};
+        Exp icl(ICL_n, n, ops, icoefs, 100 + n);
+        Fract fcoefs[3] = {Fract(1, 3), Fract(2, 5), Fract(-7, 2)};
+        Exp rcl(RCL_n, n, ops, fcoefs, Fract(n, 7));
+        for (Exp* e : {&icl, &rcl}) {
+            ASSERT_EQ(e->arity(), n);
+            EXPECT_EQ(e->ident(), 0);
+            EXPECT_EQ(e->order(), 0);
+            for (int i = 0; i < n; i++) EXPECT_EQ(e->operand(i), ops[i]) << n << " " << i;
+        }
+        EXPECT_EQ(icl.int_constant(), 100 + n);
+        EXPECT_TRUE(rcl.fract_constant() == Fract(n, 7));
+        for (int i = 0; i < n; i++) {
+            EXPECT_EQ(icl.int_coefs()[i], icoefs[i]);
+            EXPECT_TRUE(rcl.fract_coefs()[i] == fcoefs[i]);
+        }
+    }
+    // Two operands of a plain node stay in the node; coefficients are none.
+    Exp plus(PLUS_n, &a, &b);
+    EXPECT_EQ(plus.operand(1), &b);
+    EXPECT_EQ(plus.int_coefs(), nullptr);
+    EXPECT_EQ(plus.fract_coefs(), nullptr);
 }

@@ -217,7 +217,7 @@ TEST(Lexer, LongLexemes) {
         YY_ecprg = q.prg;
         yylexInitString(START_PROGRAM, longer.c_str());
         std::string toks = render_tokens();
-        EXPECT_TRUE(toks == "" || toks == "id:a") << toks;
+        EXPECT_TRUE(toks.empty() || toks == "id:a") << toks;
         int line = longer[1] == '\n' ? 2 : 1;
         EXPECT_EQ(q.error(), "lexical error: lexeme longer than 1023 characters, line '" +
                                  std::to_string(line) + "'");
@@ -231,7 +231,7 @@ std::string lex_file(const std::string& content, TestProgram& p) {
     YY_ecprg = p.prg;
     yylexInitFile(START_PROGRAM, f);
     std::string toks = render_tokens();
-    fclose(f);
+    EXPECT_EQ(fclose(f), 0);
     YY_infile = nullptr;
     return toks;
 }
@@ -262,17 +262,51 @@ TEST(Lexer, EcLexTestPrintsTheStream) {
     FILE* f = fopen(path.c_str(), "w");
     ASSERT_NE(f, nullptr);
     fputs("node n(x:int) -- c\nlet y = x ** 2; tel", f);
-    fclose(f);
+    ASSERT_EQ(fclose(f), 0);
     SymbolTable table;
     testing::internal::CaptureStdout();
     EXPECT_EQ(EcLexTest(&table, path.c_str()), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "noden(x:int)lety=x**2;tel");
-    remove(path.c_str());
+    EXPECT_EQ(remove(path.c_str()), 0);
 
     testing::internal::CaptureStderr();
     EXPECT_EQ(EcLexTest(&table, "/nonexistent/dir/x.ec"), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "EcLexTest : Can't open file '/nonexistent/dir/x.ec'\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A file is read a block at a time: tokens, comments and lines that cross a
+// block boundary come out exactly as from a string, wherever the boundary
+// falls.
+TEST(Lexer, FileBlocksJoinSeamlessly) {
+    for (size_t pad : {65530u, 65533u, 65535u, 65536u, 65537u, 131070u}) {
+        std::string text(pad, ' ');
+        text += "alpha_beta_gamma 12.5e-3 -> (* a\ncomment *) -- line\n<> delta\n";
+        text += std::string(70000, '\n') + "omega";
+        TestProgram p;
+        std::string from_file = lex_file(text, p);
+        int file_lines = yyline;
+        YY_ecprg = p.prg;
+        yylexInitString(START_PROGRAM, text.c_str());
+        EXPECT_EQ(render_tokens(), from_file) << pad;
+        EXPECT_EQ(yyline, file_lines) << pad;
+        EXPECT_EQ(from_file, "id:alpha_beta_gamma real:12.5e-3 -> <> id:delta id:omega") << pad;
+        EXPECT_EQ(file_lines, 70004) << pad;
+        EXPECT_EQ(p.error(), "") << pad;
+    }
+}
+
+// A word longer than the token limit that straddles a block boundary is
+// still reported, with its line.
+TEST(Lexer, LongWordAcrossABlockBoundary) {
+    std::string text = "\n" + std::string(65000, ' ') + std::string(2000, 'w');
+    TestProgram p;
+    EXPECT_EQ(lex_file(text, p), "");
+    EXPECT_EQ(p.error(), "lexical error: lexeme longer than 1023 characters, line '2'");
 }
 
 }  // namespace

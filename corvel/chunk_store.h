@@ -1,0 +1,96 @@
+// Storage for objects made in great numbers (expression nodes, symbol
+// records, interned strings): raw chunks with no allocation per object, newest
+// last. Objects are released newest first by pop_back() (undo of a failed
+// parse) or all at once by clear(); the store owns them and nobody else may
+// delete one.
+#ifndef CORVEL_CHUNK_STORE_H
+#define CORVEL_CHUNK_STORE_H
+
+#include <cstddef>
+#include <vector>
+
+#include "corvel/huge_pages.h"
+
+template <class T>
+class ChunkStore {
+public:
+    ChunkStore() = default;
+    ~ChunkStore() { clear(); }
+    ChunkStore(const ChunkStore&) = delete;
+    ChunkStore& operator=(const ChunkStore&) = delete;
+
+    // Storage for one more object; construct it with placement new, then
+    // call commit(). Keeps allocation failure from leaving a half-made slot.
+    void* reserve() {
+        size_t k, i;
+        locate(_size, &k, &i);
+        while (_chunks.size() <= k) {
+            size_t cap = chunk_capacity(_chunks.size());
+            _chunks.reserve(_chunks.size() + 1);   // no failure after the allocation
+            _chunks.push_back(static_cast<T*>(huge_page_alloc(chunk_bytes(cap))));
+        }
+        return _chunks[k] + i;
+    }
+    T* commit(T* e) { ++_size; return e; }
+
+    size_t size() const { return _size; }
+    // Object i in creation order, 0 <= i < size().
+    T* at(size_t index) const {
+        size_t k, i;
+        locate(index, &k, &i);
+        return _chunks[k] + i;
+    }
+    // Destroys the newest object.
+    void pop_back() {
+        if (_size == 0) return;
+        at(_size - 1)->~T();
+        --_size;
+    }
+    // Destroys every object, then releases the storage.
+    void clear() {
+        size_t left = _size;
+        for (size_t k = 0; k < _chunks.size(); k++) {
+            size_t cap = chunk_capacity(k);
+            size_t n = left < cap ? left : cap;
+            for (size_t j = 0; j < n; j++) _chunks[k][j].~T();
+            left -= n;
+            huge_page_free(_chunks[k], chunk_bytes(cap));
+        }
+        _chunks.clear();
+        _size = 0;
+    }
+
+private:
+    static const size_t kFirstChunk = 64;
+    // A full chunk is one 2 MB huge page (its tail unused when T does not
+    // divide it): it is allocated as exactly that, so that it gets one.
+    static const size_t kChunkBytes = size_t(2) << 20;
+    static const size_t kMaxChunk = kChunkBytes / sizeof(T);
+    static size_t chunk_bytes(size_t cap) { return cap == kMaxChunk ? kChunkBytes : cap * sizeof(T); }
+    static size_t chunk_capacity(size_t k) {
+        size_t c = kFirstChunk << (k < 16 ? k : 16);
+        return c < kMaxChunk ? c : kMaxChunk;
+    }
+    // Chunks double from kFirstChunk up to kMaxChunk, then stay at that size.
+    static void locate(size_t index, size_t* chunk, size_t* slot) {
+        size_t i = index, k = 0;
+        for (;;) {
+            size_t cap = chunk_capacity(k);
+            if (cap == kMaxChunk) {
+                k += i / kMaxChunk;
+                i %= kMaxChunk;
+                break;
+            }
+            if (i < cap) break;
+            i -= cap;
+            k++;
+        }
+        *chunk = k;
+        *slot = i;
+    }
+
+    std::vector<T*> _chunks;   // raw storage, chunk k holds chunk_capacity(k)
+    size_t _size = 0;
+};
+
+#endif
