@@ -80,10 +80,11 @@ void PtyStream::untab() {
     else fprintf(stderr, "PtyStream::untab : unbalanced untab\n");
 }
 
+// A stream is used by one thread at a time: its writes skip the stdio lock.
 void PtyStream::cr() {
-    putc('\n', _file);
+    putc_unlocked('\n', _file);
     fflush(_file);
-    for (int k = 0; k < _level; ++k) fwrite(_tab, 1, _tab_len, _file);
+    for (int k = 0; k < _level; ++k) fwrite_unlocked(_tab, 1, _tab_len, _file);
     _column = _level * _tab_len;
 }
 
@@ -100,11 +101,11 @@ void PtyStream::flush() { fflush(_file); }
 void PtyStream::write_piece(const char* piece, size_t len) {
     _column += (int)len;
     if (_column >= _width) {
-        putc('\n', _file);
+        putc_unlocked('\n', _file);
         fflush(_file);
         _column = (int)len;
     }
-    if (len) fwrite(piece, 1, len, _file);
+    if (len) fwrite_unlocked(piece, 1, len, _file);
 }
 
 // Cuts the text at newlines (indented new line) and form feeds (new line at
@@ -114,7 +115,8 @@ void PtyStream::write_text(const char* text, size_t len) {
     const char* end = text + len;
     while (p < end) {
         const char* q = p;
-        while (q < end && *q != '\n' && *q != '\f') ++q;
+        // Every character above '\f' (most of them) passes the first test.
+        while (q < end && ((unsigned char)*q > '\f' || (*q != '\n' && *q != '\f'))) ++q;
         write_piece(p, (size_t)(q - p));
         if (q == end) break;
         if (*q == '\n') cr();

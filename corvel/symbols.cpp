@@ -191,12 +191,16 @@ STapeHashItem* StringTape::internal_find(const char* s, size_t len) {
     return _items.at((size_t)found->id - 1);
 }
 
-void StringTape::prefetch(const char* s, size_t len) const {
-    __builtin_prefetch(&_index[strong_hash(s, len) & _index_mask]);
+uint64_t StringTape::prefetch(const char* s, size_t len) const {
+    uint64_t h = strong_hash(s, len);
+    __builtin_prefetch(&_index[h & _index_mask]);
+    return h;
 }
 
-int StringTape::peek(const char* s, size_t len) const {
-    const IndexSlot* found = index_lookup(s, len, strong_hash(s, len));
+int StringTape::peek(const char* s, size_t len, uint64_t hash) const {
+    // A slot found holds s itself (its text is compared), so a wrong hash
+    // can only make s look absent.
+    const IndexSlot* found = index_lookup(s, len, hash);
     return found ? found->id : 0;
 }
 

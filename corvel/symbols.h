@@ -66,10 +66,13 @@ public:
     void print_statistics(FILE* f) const;
 
     // Hints for a reader that sees names coming: start loading the index
-    // slot of s; the identifier of s if it is already interned, else 0.
-    // Neither changes anything, statistics included.
-    void prefetch(const char* s, size_t len) const;
-    int peek(const char* s, size_t len) const;
+    // slot of s (the result is the hash to give peek); the identifier of s
+    // if it is already interned, else 0. Neither changes anything,
+    // statistics included. Worth it only once the index outgrows the
+    // caches: hints_pay() says so.
+    uint64_t prefetch(const char* s, size_t len) const;
+    int peek(const char* s, size_t len, uint64_t hash) const;
+    bool hints_pay() const { return _index.size() >= kHintSlots; }
 
     int hash_size() const { return _hash_size; }
     int nb_strings() const { return _nb_strings; }
@@ -85,6 +88,7 @@ private:
     // has its first kInline characters there. A lookup that hits a short
     // name touches the slot only, never the tape or the item.
     static const size_t kInline = 16;
+    static const size_t kHintSlots = size_t(1) << 17;   // a 4 MB index
     struct IndexSlot {
         const char* string;   // the text in the tape; null when free
         uint32_t check;       // high half of the strong hash
@@ -166,8 +170,9 @@ public:
     // every name), without formatting: the reader's path.
     int add_text(const char* text, size_t len);
     // The hints of StringTape::prefetch and StringTape::peek.
-    void prefetch_text(const char* text, size_t len) const { _tape->prefetch(text, len); }
-    int peek_text(const char* text, size_t len) const { return _tape->peek(text, len); }
+    uint64_t prefetch_text(const char* text, size_t len) const { return _tape->prefetch(text, len); }
+    int peek_text(const char* text, size_t len, uint64_t hash) const { return _tape->peek(text, len, hash); }
+    bool hints_pay() const { return _tape->hints_pay(); }
     int vadd(const char* format, va_list args);
     int find(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // 1 if the name was present, 0 if added now; *id gets its identifier.

@@ -43,7 +43,21 @@ struct Step {
 
 class ExpWriter {
 public:
-    ExpWriter(PtyStream* out, SymbolTable* names) : _out(out), _names(names) {}
+    // The two stacks are kept from one expression to the next (a program
+    // prints one per equation): a writer takes them, and gives them back
+    // emptied. A writer made while another runs simply starts with its own.
+    ExpWriter(PtyStream* out, SymbolTable* names) : _out(out), _names(names)
+    {
+        _stack.swap(spare_stack);
+        _seq.swap(spare_seq);
+    }
+    ~ExpWriter()
+    {
+        keep(_stack, spare_stack);
+        keep(_seq, spare_seq);
+    }
+    ExpWriter(const ExpWriter&) = delete;
+    ExpWriter& operator=(const ExpWriter&) = delete;
 
     void run(Step first)
     {
@@ -214,11 +228,24 @@ private:
         }
     }
 
+    // The storage of a very deep expression's stacks is not kept.
+    static void keep(std::vector<Step>& mine, std::vector<Step>& spare)
+    {
+        if (mine.capacity() > 4096 || mine.capacity() <= spare.capacity()) return;
+        mine.clear();
+        spare.swap(mine);
+    }
+
     PtyStream* _out;
     SymbolTable* _names;
     std::vector<Step> _stack;
     std::vector<Step> _seq;
+    static thread_local std::vector<Step> spare_stack;
+    static thread_local std::vector<Step> spare_seq;
 };
+
+thread_local std::vector<Step> ExpWriter::spare_stack;
+thread_local std::vector<Step> ExpWriter::spare_seq;
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include "quorl/lexer.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
 
 #include "corvel/symbols.h"
@@ -259,7 +260,11 @@ int read_word() {
 // reported changes, and a word in a comment only costs a useless hint.
 enum { AHEAD_BYTES = 96, AHEAD_WORDS = 16 };
 static const unsigned char* ahead_pos = nullptr;   // window scanned up to here
-static struct { const unsigned char* text; int len; } ahead_words[AHEAD_WORDS];
+static struct {
+    const unsigned char* text;
+    int len;
+    uint64_t hash;
+} ahead_words[AHEAD_WORDS];
 static int ahead_count = 0;
 
 static void forget_look_ahead() {
@@ -271,10 +276,13 @@ static void forget_look_ahead() {
 // never to a table the scanner was not started for.
 static void look_ahead() {
     SymbolTable* symbols = YY_ecprg ? YY_ecprg->symbols() : nullptr;
-    if (!symbols) return;
+    if (!symbols || !symbols->hints_pay()) {   // a small program stays in cache
+        forget_look_ahead();
+        return;
+    }
     for (int i = 0; i < ahead_count; ++i) {
         int id = symbols->peek_text(reinterpret_cast<const char*>(ahead_words[i].text),
-                                    (size_t)ahead_words[i].len);
+                                    (size_t)ahead_words[i].len, ahead_words[i].hash);
         if (id) YY_ecprg->prefetch_reference(id);
     }
     ahead_count = 0;
@@ -295,7 +303,8 @@ static void look_ahead() {
             break;
         }
         if (!(k & C_DIGIT) && p - w <= LEX_MAX_TEXT) {   // a number is not a name
-            symbols->prefetch_text(reinterpret_cast<const char*>(w), (size_t)(p - w));
+            ahead_words[ahead_count].hash =
+                symbols->prefetch_text(reinterpret_cast<const char*>(w), (size_t)(p - w));
             ahead_words[ahead_count].text = w;
             ahead_words[ahead_count].len = (int)(p - w);
             ++ahead_count;
