@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::uint64_t seed = argc == 3 ? std::strtoull(argv[2], nullptr, 10) : 1;
-    Rng r(seed);
+    static Rng r(seed);   // rng points at it for the whole run
     rng = &r;
 
     std::FILE* out = stdout;

@@ -64,21 +64,23 @@ private:
     static const size_t kFirstChunk = 64;
     // A full chunk is one 2 MB huge page (its tail unused when T does not
     // divide it): it is allocated as exactly that, so that it gets one.
+    // (A function, not a constant, so that T may still be incomplete where
+    // a store is declared.)
     static const size_t kChunkBytes = size_t(2) << 20;
-    static const size_t kMaxChunk = kChunkBytes / sizeof(T);
-    static size_t chunk_bytes(size_t cap) { return cap == kMaxChunk ? kChunkBytes : cap * sizeof(T); }
+    static size_t max_chunk() { return kChunkBytes / sizeof(T); }
+    static size_t chunk_bytes(size_t cap) { return cap == max_chunk() ? kChunkBytes : cap * sizeof(T); }
     static size_t chunk_capacity(size_t k) {
         size_t c = kFirstChunk << (k < 16 ? k : 16);
-        return c < kMaxChunk ? c : kMaxChunk;
+        return c < max_chunk() ? c : max_chunk();
     }
-    // Chunks double from kFirstChunk up to kMaxChunk, then stay at that size.
+    // Chunks double from kFirstChunk up to max_chunk(), then stay at that size.
     static void locate(size_t index, size_t* chunk, size_t* slot) {
         size_t i = index, k = 0;
         for (;;) {
             size_t cap = chunk_capacity(k);
-            if (cap == kMaxChunk) {
-                k += i / kMaxChunk;
-                i %= kMaxChunk;
+            if (cap == max_chunk()) {
+                k += i / cap;
+                i %= cap;
                 break;
             }
             if (i < cap) break;

@@ -107,8 +107,9 @@ Fract atofract(const char* text) {
     long long numerator = s >= 0 ? wrap_mul(mantissa, p10) : mantissa;
     long long denominator = s >= 0 ? 1 : p10;
     numerator = wrap_mul(numerator, sign);
+    // strtod(text, nullptr) is the value atof(text) gives.
     if (too_big || denominator == 0 ||
-        (double)numerator / (double)denominator != atof(text)) {
+        (double)numerator / (double)denominator != strtod(text, nullptr)) {
         fprintf(stderr, "Fract::operator=(char*) : arithmetic overflow while parsing '%s'\n", text);
         exit(1);
     }

@@ -11,7 +11,8 @@ public:
     long long den;   // > 0 once normalised
 
     Fract() : num(0), den(1) {}
-    Fract(long long n) : num(n), den(1) {}
+    // Implicit on purpose: an integer converts to n/1, as with operator=(long long).
+    Fract(long long n) : num(n), den(1) {}  // NOLINT(google-explicit-constructor)
     // n/d in lowest terms; d == 0 ends the process with status 1.
     Fract(long long n, long long d);
     Fract(const Fract&) = default;

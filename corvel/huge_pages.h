@@ -15,6 +15,7 @@ struct HugePageAllocator {
     using value_type = T;
     HugePageAllocator() = default;
     template <class U>
+    // NOLINTNEXTLINE(google-explicit-constructor): containers rebind allocators implicitly
     HugePageAllocator(const HugePageAllocator<U>&) {}
     T* allocate(size_t n) { return static_cast<T*>(huge_page_alloc(n * sizeof(T))); }
     void deallocate(T* p, size_t n) { huge_page_free(p, n * sizeof(T)); }

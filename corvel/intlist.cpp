@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-IntList::IntList(const int* values, int n) {
+IntList::IntList(const int* values, int n) : _head(0), _length(0), _next(nullptr) {
     if (values == nullptr || n < 1) {
         fprintf(stderr, "IntList::IntList: empty value array\n");
         exit(1);

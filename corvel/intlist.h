@@ -8,10 +8,10 @@
 
 class IntList {
 public:
-    // Leaves the fields unset; only the iterator's sentinel uses it.
-    IntList() {}
-    explicit IntList(int v) { init(v); }
-    IntList(int v, IntList* next) { init(v, next); }
+    // A zero node of length 0; only the iterator's sentinel uses it.
+    IntList() : _head(0), _length(0), _next(nullptr) {}
+    explicit IntList(int v) : _head(v), _length(1), _next(nullptr) {}
+    IntList(int v, IntList* next) : _head(v), _length(next ? next->_length + 1 : 1), _next(next) {}
     // values[0..n-1] in array order; this object holds values[0], the other
     // nodes are allocated. n < 1 is a caller error and ends the process.
     IntList(const int* values, int n);

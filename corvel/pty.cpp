@@ -39,7 +39,7 @@ static const char* checked_tab(const char* tab) {
 }
 
 PtyStream::PtyStream(FILE* f, int width, const char* tab)
-    : _file(f), _level(0), _column(0), _width(width) {
+    : _file(f), _tab(), _level(0), _column(0), _width(width), _tab_len(0) {
     set_tab(checked_tab(tab));
 }
 
@@ -54,13 +54,16 @@ TmpPtyStream::TmpPtyStream(int width, const char* tab)
 PtyStream::~PtyStream() {
     if (!_file) return;
     fflush(_file);
-    if (_file != stdout && _file != stderr) fclose(_file);
+    // A destructor has nobody to tell of a failed close; the text written
+    // before was flushed line by line.
+    if (_file != stdout && _file != stderr) (void)fclose(_file);
 }
 
 void PtyStream::set_tab(const char* tab) {
     if (!tab) tab = "   ";
-    strcpy(_tab, tab);
-    _tab_len = (int)strlen(_tab);
+    size_t len = strlen(tab);   // checked against kTabMax on construction
+    memcpy(_tab, tab, len + 1);
+    _tab_len = (int)len;
 }
 
 PtyStream* PtyStream::of_stdout() {
@@ -158,8 +161,9 @@ void PtyStream::vput(const char* format, va_list args) {
     }
     std::unique_ptr<char[]> big(new char[(size_t)n + 1]);
     va_copy(copy, args);
-    vsnprintf(big.get(), (size_t)n + 1, format, copy);
+    int again = vsnprintf(big.get(), (size_t)n + 1, format, copy);
     va_end(copy);
+    if (again != n) return;   // the arguments changed meanwhile: nothing sure to write
     write_text(big.get(), (size_t)n);
 }
 

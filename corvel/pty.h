@@ -15,11 +15,11 @@ public:
 
     // tab null means three blanks. A tab string longer than kTabMax
     // characters is a caller error and ends the process with status 1.
-    PtyStream(FILE* f, int width = 80, const char* tab = nullptr);
+    explicit PtyStream(FILE* f, int width = 80, const char* tab = nullptr);
     explicit PtyStream(int width = 80, const char* tab = nullptr);   // on stdout
     // "stdout" and "stderr" name the standard streams; anything else is
     // opened for writing, and failure ends the process with status 1.
-    PtyStream(const char* name, int width = 80, const char* tab = nullptr);
+    explicit PtyStream(const char* name, int width = 80, const char* tab = nullptr);
     virtual ~PtyStream();
 
     PtyStream(const PtyStream&) = delete;

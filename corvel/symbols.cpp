@@ -73,10 +73,7 @@ namespace {
 // index slot holds in its head.
 struct Head {
     uint64_t w[2];
-    Head(const char* s, size_t len) {
-        w[0] = load_word(s, len);
-        w[1] = len > 8 ? load_word(s + 8, len - 8) : 0;
-    }
+    Head(const char* s, size_t len) : w{load_word(s, len), len > 8 ? load_word(s + 8, len - 8) : 0} {}
     bool operator==(const char* head) const {
         uint64_t h[2];
         memcpy(h, head, sizeof h);
@@ -305,7 +302,7 @@ char*& StringArray::operator[](int i) {
 
 // ---------------------------------------------------------------- SymbolTable
 
-SymbolTable::SymbolTable() : _names(nullptr) {
+SymbolTable::SymbolTable() : _count(0), _cursor(0), _tape(nullptr), _chunk_size(0), _names(nullptr) {
     init(1000);
     _tape = new StringTape();
 }
@@ -328,9 +325,11 @@ namespace {
 // a local buffer. Both cut the text at SymbolTable::kMaxName characters.
 struct NameText {
     char buf[SymbolTable::kAddBuffer];
-    const char* text;
-    size_t len;
+    const char* text = buf;
+    size_t len = 0;
 
+    // buf is written only when formatting is needed.
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
     NameText(const char* format, va_list args) {
         if (format[0] == '%' && format[1] == 's' && format[2] == '\0') {
             va_list copy;

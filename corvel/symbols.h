@@ -21,7 +21,9 @@ struct STapePage {
     STapePage* previous;
     char text[kSize];
 
-    explicit STapePage(STapePage* prev) : previous(prev) {}
+    // The text stays raw storage until strings are copied in.
+    // cppcheck-suppress uninitMemberVar
+    explicit STapePage(STapePage* prev) : previous(prev) {}  // NOLINT(cppcoreguidelines-pro-type-member-init)
     ~STapePage();
 };
 
@@ -106,14 +108,14 @@ private:
     void index_grow();
     void note_failed_search(int compared);
 
-    STapeHashItem** _buckets;
-    int _hash_size;
-    int _nb_strings;
-    int _occupied;
-    int _coll_max;
-    STapePage* _current_page;
-    int _free_bytes;
-    char* _next_free;
+    STapeHashItem** _buckets = nullptr;
+    int _hash_size = 0;
+    int _nb_strings = 0;
+    int _occupied = 0;
+    int _coll_max = 0;
+    STapePage* _current_page = nullptr;
+    int _free_bytes = 0;
+    char* _next_free = nullptr;
 
     // Items per bucket: a failed chain search compares them all, which is
     // what the coll max statistic counts.
@@ -121,7 +123,7 @@ private:
     // Open-addressing index over all items, keyed by a strong hash, so that
     // lookups do not walk the fixed-size chains.
     std::vector<IndexSlot, HugePageAllocator<IndexSlot>> _index;
-    size_t _index_mask;
+    size_t _index_mask = 0;
     // The items, identifier i at i - 1, in chunks: no allocation per
     // string. The store owns them; the bucket chains only link them.
     ChunkStore<STapeHashItem> _items;

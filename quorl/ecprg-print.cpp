@@ -35,10 +35,10 @@ struct Step {
         long long i;
         const Fract* f;
     };
-    static Step node(StepKind k, Exp* x) { Step st; st.kind = k; st.e = x; return st; }
-    static Step text(const char* x) { Step st; st.kind = S_TEXT; st.s = x; return st; }
-    static Step num(long long x) { Step st; st.kind = S_INT; st.i = x; return st; }
-    static Step fract(StepKind k, const Fract* x) { Step st; st.kind = k; st.f = x; return st; }
+    static Step node(StepKind k, Exp* x) { Step st{}; st.kind = k; st.e = x; return st; }
+    static Step text(const char* x) { Step st{}; st.kind = S_TEXT; st.s = x; return st; }
+    static Step num(long long x) { Step st{}; st.kind = S_INT; st.i = x; return st; }
+    static Step fract(StepKind k, const Fract* x) { Step st{}; st.kind = k; st.f = x; return st; }
 };
 
 class ExpWriter {

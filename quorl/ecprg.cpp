@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -92,7 +93,7 @@ void EcPrg::error(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    vsnprintf(_error, sizeof _error, format, args);
+    if (vsnprintf(_error, sizeof _error, format, args) < 0) _error[0] = '\0';
     va_end(args);
 }
 
@@ -366,15 +367,16 @@ Exp* EcPrg::literal(int ident, IdentMode mode, EcType* type)
     IdentInfo* known = get_ident_info(ident);
     if (known) return known->ec_ref();
     IdentInfo* r = make_record(mode, ident, type, _base_clock);
-    // A text that does not parse as a number stands for 0.
+    // A text that does not parse as a number stands for 0; an integer too
+    // large for an int keeps its low 32 bits.
+    const char* text = symbol(ident);
+    char* end = nullptr;
     if (mode == INT_CONST_m) {
-        int v = 0;
-        if (sscanf(symbol(ident), "%d", &v) != 1) v = 0;
-        r->set_int_value(v);
+        long long v = strtoll(text, &end, 10);
+        r->set_int_value(end == text ? 0 : (int)(unsigned)v);
     } else if (mode == REAL_CONST_m) {
-        float v = 0;
-        if (sscanf(symbol(ident), "%f", &v) != 1) v = 0;
-        r->set_real_value(v);
+        float v = strtof(text, &end);
+        r->set_real_value(end == text ? 0 : v);
     }
     Exp* leaf = make_exp(CONST_n, ident, type, _base_clock);
     r->ec_link(leaf);

@@ -122,7 +122,7 @@ public:
     // identifier has no IdentInfo.
     EcType* type(int ident);
     // Type checking of an expression (ecprg-exp.cpp).
-    EcType* type(Exp* e);
+    EcType* type(Exp* root);
     int base_clock() const { return _base_clock; }
 
     // ---- expression factory: null when an operand is null
@@ -262,7 +262,7 @@ private:
     IdentInfo* make_record(IdentMode mode, int ident, EcType* type, int clock);
     std::vector<FuncInfo*> _funcs;       // every FuncInfo made
     std::vector<IntList*> _tuple_lists;  // names of tuple equations (owned)
-    char _error[1024];
+    char _error[1024] = {};
 };
 
 #endif

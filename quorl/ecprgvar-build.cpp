@@ -3,6 +3,7 @@
 // expression handles and generated identifiers they hand out.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -42,8 +43,12 @@ const char* EcPrgVar::exp2string(Exp* e) {
 Exp* EcPrgVar::string2exp(const char* text) {
     if (strnlen(text, kHandleMax + 1) > kHandleMax) return nullptr;
     if (exp_table->find("%s", text) == 0) return nullptr;
-    unsigned long address = 0;
-    if (sscanf(text, "_exp%lX", &address) != 1) return nullptr;
+    // Only a handle issued by exp2string got here, so the text is exactly
+    // "_exp" and the address in upper-case hexadecimal.
+    char* end = nullptr;
+    unsigned long address = strtoul(text + 4, &end, 16);
+    if (end == text + 4 || *end != '\0') return nullptr;
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): a handle is the expression's address, issued above
     return reinterpret_cast<Exp*>(static_cast<uintptr_t>(address));
 }
 

@@ -110,7 +110,7 @@ private:
 };
 
 // The command procedure of every program object, and its deletion procedure.
-int ECPRG_call(ClientData object, Tcl_Interp* interp, int argc, const char* argv[]);
-void ECPRG_delete(ClientData object);
+int ECPRG_call(ClientData client, Tcl_Interp* interp, int argc, const char* argv[]);
+void ECPRG_delete(ClientData client);
 
 #endif

@@ -61,7 +61,7 @@ private:
     union {
         int name;
         IntList* names;
-    } _u;
+    } _u{};  // zeroed first; each constructor then sets the member _is_tuple selects
     EcType* _next;
 };
 

@@ -193,7 +193,7 @@ Exp::Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant)
     _ops.h.lin = lin.release();
 }
 
-Exp::Exp(ExpNature n, int count, Exp** ops, int* coefs, int constant)
+Exp::Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant)
 {
     ExpInit();
     _nature = n;

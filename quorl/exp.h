@@ -97,7 +97,7 @@ public:
     Exp(ExpNature n, ExpList* l);                    // the list is not consumed
     Exp(ExpNature n, int count, Exp** ops);
     Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant);   // RCL_n
-    Exp(ExpNature n, int count, Exp** ops, int* coefs, int constant);       // ICL_n
+    Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant); // ICL_n
     Exp(ExpNature n, int ident, EcType* type, int clock);                   // leaf
     Exp(ExpNature n, int ident, EcType* type);                              // leaf, clock -1
     // Releases the property list, the operand array and the coefficient
@@ -160,21 +160,21 @@ private:
     Linear* linear() const { return _lin_node ? _ops.h.lin : nullptr; }
 
     // 48 bytes: the bulk of a large program's memory is its nodes.
-    EcType* _type;
-    ExpInfo* _infos;
+    EcType* _type = nullptr;
+    ExpInfo* _infos = nullptr;
     union {
         Exp* inl[kInline];
         struct {
             Exp** heap;
             Linear* lin;
         } h;
-    } _ops;
-    int _clock;
-    int _ident_or_order;   // identifier of a leaf, or the order field
-    int _arity;
-    unsigned char _nature;
-    bool _is_order;        // _ident_or_order holds the order field
-    bool _lin_node;        // made with coefficients (ICL_n / RCL_n)
+    } _ops = {};
+    int _clock = -1;
+    int _ident_or_order = 0;   // identifier of a leaf, or the order field
+    int _arity = 0;
+    unsigned char _nature = ERROR_n;
+    bool _is_order = false;    // _ident_or_order holds the order field
+    bool _lin_node = false;    // made with coefficients (ICL_n / RCL_n)
 };
 
 // One cell of a list of nodes that owns them. Destroying a cell destroys its

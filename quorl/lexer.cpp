@@ -115,7 +115,7 @@ struct ClassTable {
     unsigned char kwLen[27];   // length of each keyword
     // Keyword rows by first character, in table order (at most 4 per letter).
     signed char byFirst[128][5];
-    ClassTable() : cls(), byFirst() {
+    ClassTable() noexcept : cls(), kwLen(), byFirst() {
         for (const char* p = " \t\n\v\f\r"; *p; ++p) cls[(unsigned char)*p] |= C_SPACE;
         for (int c = '0'; c <= '9'; ++c) cls[c] |= C_DIGIT | C_LETTER;
         for (int c = 'a'; c <= 'z'; ++c) cls[c] |= C_LETTER;
@@ -146,7 +146,7 @@ void lex_error(const char* format, ...) {
     char msg[1024];
     va_list ap;
     va_start(ap, format);
-    vsnprintf(msg, sizeof msg, format, ap);
+    if (vsnprintf(msg, sizeof msg, format, ap) < 0) msg[0] = '\0';
     va_end(ap);
     if (YY_ecprg)
         YY_ecprg->error("%s", msg);
@@ -443,6 +443,6 @@ int EcLexTest(SymbolTable* symbols, const char* path) {
     yylexInitFile(START_PROGRAM, f);
     ecprg_lex();  // the start token
     while (ecprg_lex() != -1) fputs(printLexeme(YY_result), stdout);
-    fclose(f);
+    (void)fclose(f);   // read only: nothing to lose
     return 0;
 }

@@ -45,7 +45,9 @@ int set_composed_error(Tcl_Interp* interp, const char* head, const char* format,
     }
     memcpy(buffer, head, head_length);
     buffer[head_length] = '\0';
-    if (tail_length > 0) vsnprintf(buffer + head_length, size - head_length, format, args);
+    // Should the second pass fail after all, the head is kept alone.
+    if (tail_length > 0 && vsnprintf(buffer + head_length, size - head_length, format, args) < 0)
+        buffer[head_length] = '\0';
     Tcl_SetResult(interp, buffer, free_message);
     return TCL_ERROR;
 }
@@ -106,7 +108,7 @@ void QUORL_general_sigint(int) {
     Quorl* quorl = LAST_QUORL;
     if (quorl == nullptr) return;
     if (quorl->sigint_async != nullptr) Tcl_AsyncMark(quorl->sigint_async);
-    signal(SIGINT, QUORL_general_sigint);
+    (void)signal(SIGINT, QUORL_general_sigint);  // SIGINT is a valid signal: SIG_ERR cannot come back
 }
 
 // The Quorl outlives its interpreter; forget the interpreter so that a late
@@ -201,7 +203,7 @@ Quorl::Quorl(Tcl_Interp* the_interp)
     sigint_script = Tcl_NewStringObj(DEFAULT_SIGINT_SCRIPT, -1);
     Tcl_IncrRefCount(sigint_script);
     LAST_QUORL = this;
-    signal(SIGINT, QUORL_general_sigint);
+    (void)signal(SIGINT, QUORL_general_sigint);  // SIGINT is a valid signal: SIG_ERR cannot come back
     Tcl_CreateCommand(interp, QUORL_SIGINT, QUORL_sigint, this, nullptr);
     Tcl_CallWhenDeleted(interp, forget_interp, this);
     ecprg_list = nullptr;

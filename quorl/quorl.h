@@ -56,7 +56,7 @@ int QUORL_help(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[
 int QUORL_verbose(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[]);
 int QUORL_sigint(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[]);
 // `ecprg': defined with the program objects.
-int QUORL_ecprg(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[]);
+int QUORL_ecprg(ClientData client, Tcl_Interp* interp, int argc, const char* argv[]);
 
 // Sets `head' followed by the printf-formatted `format' as the interpreter
 // result, in a buffer from malloc handed to Tcl with free; never overruns,

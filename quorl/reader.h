@@ -24,13 +24,13 @@ int EcParse(EcPrg* prg, SymbolTable* symbols, const char* path);
 int EcExpParseFile(EcPrg* prg, SymbolTable* symbols, FILE* f, Exp** result);
 int EcExpParseString(EcPrg* prg, SymbolTable* symbols, const char* text, Exp** result);
 
-// Debugging: prints the token stream of a file on standard output.
-int EcLexTest(SymbolTable* symbols, const char* path);
+// The debugging entry EcLexTest (token stream of a file) is declared with
+// the lexer, in quorl/lexer.h.
 
 // Parser state, for tests and diagnostics.
 extern Exp* ecexp;        // root of the last accepted expression parse
 extern int ecprg_char;    // lookahead token
 extern int ecprg_nerrs;   // syntax errors of the current parse
-int ecprg_parse();
+// ecprg_parse() itself is declared in the header bison generates.
 
 #endif

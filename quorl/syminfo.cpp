@@ -9,9 +9,10 @@ SymbolInfo::~SymbolInfo() = default;
 // ------------------------------------------------------------------ IdentInfo
 
 IdentInfo::IdentInfo(IdentMode mode, int ident, EcType* type, int clock)
-    : SymbolInfo(ident), _ident(ident), _clock(clock), _mode(mode), _type(type)
+    : SymbolInfo(ident), _ident(ident), _clock(clock), _mode(mode), _type(type), _tuple(nullptr),
+      _def(nullptr), _ref(nullptr), _value{0}, _index(-1)
 {
-    Init();
+    Init();   // the same values: the documented reset
 }
 
 IdentInfo::~IdentInfo() = default;

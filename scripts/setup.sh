@@ -8,7 +8,8 @@ shift || true
 
 packages=(cmake make g++ tcl8.6 tcl8.6-dev tk8.6 tk8.6-dev bison xvfb xauth googletest libgtest-dev
           clang libclang-rt-14-dev   # clang: the fuzz run of the test suite
-          x11-apps netpbm)           # xwd + pnmtopng: the viewer screenshot test
+          x11-apps netpbm            # xwd + pnmtopng: the viewer screenshot test
+          clang-tidy cppcheck libbenchmark-dev)  # scripts/lint.sh (bench/ needs the benchmark headers)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

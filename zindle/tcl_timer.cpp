@@ -15,12 +15,13 @@ static char ADD_USAGE[] = "usage : add_timer <milliseconds> <script>";
 static char ABORT_USAGE[] = "usage : abort_timer <timer-token>";
 
 TimeHandler::TimeHandler(Tcl_Interp* the_interp, const char* the_script)
-    : timer(nullptr), interp(the_interp), script(nullptr), next(list), firing(false) {
+    : token(), timer(nullptr), interp(the_interp), script(nullptr), next(list), firing(false) {
     size_t length = strlen(the_script);
     script = new char[length + 1];
     memcpy(script, the_script, length + 1);
     list = this;
-    snprintf(token, sizeof token, "%lx", reinterpret_cast<unsigned long>(this));
+    // At most 16 hexadecimal digits: the token always fits.
+    (void)snprintf(token, sizeof token, "%lx", reinterpret_cast<unsigned long>(this));
 }
 
 TimeHandler::~TimeHandler() {

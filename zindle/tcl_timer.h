@@ -38,7 +38,7 @@ int TimeHandler_Init(Tcl_Interp* interp);
 
 int create_a_time_handler(ClientData, Tcl_Interp* interp, int argc, const char* argv[]);
 int abort_a_time_handler(ClientData, Tcl_Interp* interp, int argc, const char* argv[]);
-void call_a_script(ClientData record);
+void call_a_script(ClientData data);
 // Deletion procedure of add_timer: cancels and frees every pending record.
 void delete_all_time_handlers(ClientData);
 

@@ -30,6 +30,7 @@ TEST(ChunkStore, AddressesAndOrderAcrossChunks) {
         std::vector<Counted*> made;
         // Past the doubling chunks and into several full ones.
         const int n = 1200000;
+        made.reserve(n);
         for (int i = 0; i < n; ++i) made.push_back(add(s, i));
         ASSERT_EQ(s.size(), (size_t)n);
         EXPECT_EQ(Counted::alive, n);

@@ -13,7 +13,7 @@ std::string printed(const Fract& f) {
     std::string s;
     int c;
     while ((c = getc(t)) != EOF) s += (char)c;
-    fclose(t);
+    EXPECT_EQ(fclose(t), 0);
     return s;
 }
 

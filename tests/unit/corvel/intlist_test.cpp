@@ -30,7 +30,7 @@ std::string printed(const IntList& l) {
     std::string s;
     int c;
     while ((c = getc(f)) != EOF) s += (char)c;
-    fclose(f);
+    EXPECT_EQ(fclose(f), 0);
     return s;
 }
 

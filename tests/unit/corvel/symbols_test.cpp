@@ -222,6 +222,7 @@ TEST(SymbolTable, NamesAroundTheInlineLength) {
         "abcdefghijklmno" + std::string("x"), "abcdefghijklmnoq", std::string(300, 'z'),
         std::string(300, 'z') + "y", "ABCDEFGHIJKLMNOP"};
     std::vector<int> ids;
+    ids.reserve(names.size());
     for (const std::string& n : names) ids.push_back(t.add_text(n.data(), n.size()));
     for (size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(ids[i], (int)i + 1) << names[i];
@@ -242,6 +243,7 @@ TEST(SymbolTable, NamesAroundTheInlineLength) {
 TEST(SymbolTable, AddTextAgreesWithFormattedAdd) {
     SymbolTable a, b;
     std::vector<std::string> names;
+    names.reserve(20001);
     for (int i = 0; i < 20000; ++i) names.push_back("n" + std::to_string(i * 7919 % 20000));
     names.push_back(std::string(SymbolTable::kMaxName + 50, 'w'));
     for (const std::string& n : names) {

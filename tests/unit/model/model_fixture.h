@@ -15,9 +15,11 @@
 #include "quorl/ecprg.h"
 
 class ModelTest : public ::testing::Test {
+public:
+    ~ModelTest() override { delete prg; }
+
 protected:
     ModelTest() : prg(new EcPrg(&symbols)) {}
-    ~ModelTest() override { delete prg; }
 
     int id(const char* name) { return symbols.add("%s", name); }
     Exp* ref(const char* name)

@@ -97,7 +97,7 @@ TEST_F(TypesTest, UserConstantsJoinTheirTypeInOrder)
 {
     for (int i = 0; i < 5; i++) {
         char name[16];
-        snprintf(name, sizeof name, "k%d", i);
+        ASSERT_LT(snprintf(name, sizeof name, "k%d", i), static_cast<int>(sizeof name));
         prg->add_usr_const(id(name), prg->int_type(), prg->base_clock());
     }
     prg->add_usr_const(id("nt"), nullptr, prg->base_clock());   // unknown type: skipped there

@@ -16,6 +16,7 @@ namespace {
 
 // The shape of an expression with every operator parenthesised, built from
 // the node kinds alone (test inputs are shallow).
+// NOLINTNEXTLINE(misc-no-recursion): a test helper; its inputs nest a few levels deep at most
 std::string shape(Exp* e, SymbolTable* names) {
     int n = e->nature();
     if (n <= MODELREF_n) return (*names)[e->ident()];
@@ -302,7 +303,7 @@ TEST(Grammar, MillionTermSumParses) {
     TestProgram p;
     ASSERT_EQ(p.load(std::string(kHeader) + "let tel"), 0);
     std::string text = "x";
-    text.reserve(4 * 1000000);
+    text.reserve(size_t{4} * 1000000);
     for (int i = 1; i < 1000000; ++i) text += " + x";
     Exp* e = p.exp(text);
     ASSERT_NE(e, nullptr) << p.error();
@@ -349,7 +350,10 @@ TEST(Grammar, CorpusFilesParse) {
     EXPECT_FALSE(files.empty());
     for (const std::string& name : files) {
         TestProgram p;
-        int status = EcParse(p.prg, p.symbols, (dir + "/" + name).c_str());
+        std::string path = dir;
+        path += "/";
+        path += name;
+        int status = EcParse(p.prg, p.symbols, path.c_str());
         EXPECT_EQ(status, 0) << name << ": " << p.error();
         EXPECT_NE(p.prg->name(), 0) << name;
     }
