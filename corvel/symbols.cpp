@@ -302,21 +302,19 @@ char*& StringArray::operator[](int i) {
 
 // ---------------------------------------------------------------- SymbolTable
 
-SymbolTable::SymbolTable() : _count(0), _cursor(0), _tape(nullptr), _chunk_size(0), _names(nullptr) {
+SymbolTable::SymbolTable() : _count(0), _cursor(0), _tape(nullptr) {
     init(1000);
     _tape = new StringTape();
 }
 
 void SymbolTable::init(int chunk) {
-    _chunk_size = chunk;
     _count = 0;
     _cursor = 0;
-    _names = new StringArray(chunk);
     _flat_names.clear();
+    if (chunk > 0) _flat_names.reserve((size_t)chunk);
 }
 
 SymbolTable::~SymbolTable() {
-    delete _names;
     delete _tape;
 }
 
@@ -363,9 +361,6 @@ int SymbolTable::add_text(const char* text, size_t len) {
     const char* stored;
     int id = _tape->add_id(text, len, &stored);
     if (id > _count) {
-        // Room first, so that a failure leaves both arrays as they were.
-        if (_flat_names.size() == _flat_names.capacity()) _flat_names.reserve(_flat_names.size() * 2 + 64);
-        (*_names)[_count] = const_cast<char*>(stored);
         _flat_names.push_back(const_cast<char*>(stored));
         ++_count;
     }

@@ -165,6 +165,7 @@ public:
     SymbolTable(const SymbolTable&) = delete;
     SymbolTable& operator=(const SymbolTable&) = delete;
 
+    // Forgets every name; chunk is the room made at once for names.
     void init(int chunk);
 
     int add(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -204,10 +205,7 @@ private:
     int _count;
     int _cursor;
     StringTape* _tape;
-    int _chunk_size;
-    StringArray* _names;
-    // The same texts in one array, identifier i at i - 1: operator[] reads
-    // one slot instead of walking to a chunk.
+    // The texts by identifier, identifier i at i - 1 (they live in the tape).
     std::vector<char*, HugePageAllocator<char*>> _flat_names;
 };
 

@@ -21,11 +21,12 @@ EcPrg::~EcPrg()
     // Function records displaced from the array by a later declaration of
     // the same name are released here; the array releases the ones in its
     // slots.
-    for (IdentInfo* r : _created)
+    for (size_t i = 0; i < _records.size(); ++i) {
+        IdentInfo* r = _records.at(i);
         if ((*_infos)[r->symbol()] == r) (*_infos)[r->symbol()] = nullptr;
+    }
     for (FuncInfo* f : _funcs)
         if ((*_infos)[f->symbol()] != f) delete f;
-    _created.clear();
     _funcs.clear();
     delete _infos;
     _infos = nullptr;

@@ -167,15 +167,14 @@ Exp* EcPrg::get_exp(ExpNature n, int count, Exp** ops, Fract* coefs, const Fract
 
 EcPrgMark EcPrg::mark() const
 {
-    return EcPrgMark{_exps.size(), _created.size()};
+    return EcPrgMark{_exps.size(), _records.size()};
 }
 
 void EcPrg::rollback(const EcPrgMark& m)
 {
     while (_exps.size() > m.exps) _exps.pop_back();
-    while (_created.size() > m.infos) {
-        IdentInfo* r = _created.back();
-        _created.pop_back();
+    while (_records.size() > m.infos) {
+        IdentInfo* r = _records.at(_records.size() - 1);
         set_info(r->symbol(), nullptr);
         _records.pop_back();   // r, the newest record
     }
@@ -185,11 +184,7 @@ void EcPrg::rollback(const EcPrgMark& m)
 
 IdentInfo* EcPrg::make_record(IdentMode mode, int ident, EcType* type, int clock)
 {
-    void* at = _records.reserve();   // a slot left unused if what follows fails
-    _created.push_back(nullptr);
-    IdentInfo* r = _records.commit(new (at) IdentInfo(mode, ident, type, clock));
-    _created.back() = r;
-    return r;
+    return _records.commit(new (_records.reserve()) IdentInfo(mode, ident, type, clock));
 }
 
 IdentInfo* EcPrg::new_ident(IdentMode mode, int ident, EcType* type, int clock,

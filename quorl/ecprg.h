@@ -153,7 +153,7 @@ public:
     EcPrgMark mark() const;
     void rollback(const EcPrgMark& m);
     // Number of IdentInfo records created so far.
-    size_t nb_created_infos() const { return _created.size(); }
+    size_t nb_created_infos() const { return _records.size(); }
 
     // ---- equations
     // Links e as ident's definition (type and clock copied into e). Nothing
@@ -256,9 +256,8 @@ private:
     EcType* _types;
     std::unordered_map<int, EcType*> _named_types;   // name -> named type
     ExpStore _exps;
-    std::deque<IdentInfo*> _created;     // every IdentInfo made, newest last
-    ChunkStore<IdentInfo> _records;      // their storage, in the same order
-    // A new record in _records, listed in _created.
+    ChunkStore<IdentInfo> _records;      // every IdentInfo made, newest last
+    // A new record in _records.
     IdentInfo* make_record(IdentMode mode, int ident, EcType* type, int clock);
     std::vector<FuncInfo*> _funcs;       // every FuncInfo made
     std::vector<IntList*> _tuple_lists;  // names of tuple equations (owned)
