@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "corvel/text_hash.h"
+
 // ---------------------------------------------------------------- pages, items
 
 STapePage::~STapePage() {
@@ -44,28 +46,6 @@ static uint32_t nibble_hash(const char* s, size_t len) {
         }
     }
     return sum + word;
-}
-
-// The first eight bytes at s (of n available), zero-padded.
-static inline uint64_t load_word(const char* s, size_t n) {
-    uint64_t w = 0;
-    memcpy(&w, s, n < 8 ? n : 8);
-    return w;
-}
-
-// Index hash: eight bytes per step, with a final avalanche, so that the
-// open-addressing index spreads names that share a bucket.
-static uint64_t strong_hash(const char* s, size_t len) {
-    uint64_t h = 0x9E3779B97F4A7C15ULL ^ len;
-    for (size_t k = 0; k < len; k += 8) {
-        h ^= load_word(s + k, len - k);
-        h *= 0xff51afd7ed558ccdULL;
-        h ^= h >> 32;
-    }
-    h ^= h >> 33;
-    h *= 0xc4ceb9fe1a85ec53ULL;
-    h ^= h >> 33;
-    return h;
 }
 
 namespace {
@@ -158,7 +138,7 @@ void StringTape::index_insert(const char* string, size_t len, int id, uint64_t h
 // Kept at most three quarters full: probe runs stay short, and a run of a
 // few slots shares one or two cache lines.
 void StringTape::index_room() {
-    if ((size_t)(_nb_strings + 1) * 4 > _index.size() * 3) index_grow();
+    if ((_index_count + 1) * 4 > _index.size() * 3) index_grow();
 }
 
 void StringTape::index_grow() {
@@ -179,47 +159,48 @@ void StringTape::index_grow() {
 // Same result and statistics as a search of the string's bucket chain: a
 // failed search would have compared every item of the bucket.
 STapeHashItem* StringTape::internal_find(const char* s, size_t len) {
-    uint32_t b = nibble_hash(s, len) % (uint32_t)_hash_size;
+    NumberedNames::Key key{};
+    if (NumberedNames::split(s, len, &key)) {
+        int id = _numbered.find(key);
+        if (id) return _items.at((size_t)id - 1);
+    }
     const IndexSlot* found = index_lookup(s, len, strong_hash(s, len));
     if (!found) {
-        note_failed_search(_bucket_len[b]);
+        note_failed_search(_bucket_len[nibble_hash(s, len) % (uint32_t)_hash_size]);
         return nullptr;
     }
     return _items.at((size_t)found->id - 1);
 }
 
-uint64_t StringTape::prefetch(const char* s, size_t len) const {
-    uint64_t h = strong_hash(s, len);
-    __builtin_prefetch(&_index[h & _index_mask]);
-    return h;
-}
-
-int StringTape::peek(const char* s, size_t len, uint64_t hash) const {
-    // A slot found holds s itself (its text is compared), so a wrong hash
-    // can only make s look absent.
-    const IndexSlot* found = index_lookup(s, len, hash);
-    return found ? found->id : 0;
-}
-
 // A string found has a non-empty bucket already: the bucket number and the
 // statistics matter only for a new string.
 int StringTape::add_id(const char* s, size_t len, const char** stored) {
+    *stored = nullptr;
+    NumberedNames::Key key{};
+    bool numbered = NumberedNames::split(s, len, &key);
+    if (numbered) {
+        int id = _numbered.find(key);
+        if (id) return id;
+    }
     uint64_t h = strong_hash(s, len);
     const IndexSlot* found = index_lookup(s, len, h);
-    if (found) {
-        *stored = found->string;
-        return found->id;
-    }
+    if (found) return found->id;
     // Every allocation first, so that a failure leaves the table as it was
     // (bytes copied into the tape are then merely unused).
     void* at = _items.reserve();
-    index_room();
+    bool by_number = numbered && _numbered.make_room(key);
+    if (!by_number) index_room();
     char* copy = copy_in(s, len);
     uint32_t b = nibble_hash(s, len) % (uint32_t)_hash_size;
     if (!_buckets[b]) ++_occupied;
     note_failed_search(_bucket_len[b]);
     STapeHashItem* item = _items.commit(new (at) STapeHashItem(copy, _nb_strings + 1, _buckets[b]));
-    index_insert(copy, len, item->id, h);
+    if (by_number) {
+        _numbered.set(key, item->id);
+    } else {
+        index_insert(copy, len, item->id, h);
+        ++_index_count;
+    }
     ++_nb_strings;
     _buckets[b] = item;
     ++_bucket_len[b];
@@ -361,6 +342,7 @@ int SymbolTable::add_text(const char* text, size_t len) {
     const char* stored;
     int id = _tape->add_id(text, len, &stored);
     if (id > _count) {
+        if (!stored) stored = _tape->_items.at((size_t)id - 1)->string;   // added to the tape directly
         _flat_names.push_back(const_cast<char*>(stored));
         ++_count;
     }

@@ -12,6 +12,7 @@
 
 #include "corvel/chunk_store.h"
 #include "corvel/huge_pages.h"
+#include "corvel/numbered_names.h"
 
 // One page of string storage. Deleting a page deletes all older pages.
 struct STapePage {
@@ -67,15 +68,6 @@ public:
 
     void print_statistics(FILE* f) const;
 
-    // Hints for a reader that sees names coming: start loading the index
-    // slot of s (the result is the hash to give peek); the identifier of s
-    // if it is already interned, else 0. Neither changes anything,
-    // statistics included. Worth it only once the index outgrows the
-    // caches: hints_pay() says so.
-    uint64_t prefetch(const char* s, size_t len) const;
-    int peek(const char* s, size_t len, uint64_t hash) const;
-    bool hints_pay() const { return _index.size() >= kHintSlots; }
-
     int hash_size() const { return _hash_size; }
     int nb_strings() const { return _nb_strings; }
     int occupied() const { return _occupied; }
@@ -90,7 +82,6 @@ private:
     // has its first kInline characters there. A lookup that hits a short
     // name touches the slot only, never the tape or the item.
     static const size_t kInline = 16;
-    static const size_t kHintSlots = size_t(1) << 17;   // a 4 MB index
     struct IndexSlot {
         const char* string;   // the text in the tape; null when free
         uint32_t check;       // high half of the strong hash
@@ -102,7 +93,8 @@ private:
     const IndexSlot* index_lookup(const char* s, size_t len, uint64_t h) const;
     void index_insert(const char* string, size_t len, int id, uint64_t h);
     // internal_add without touching the item: the identifier of s (added
-    // now if new) and its stored text through *stored.
+    // now if new) and, for a new string only, its stored text through
+    // *stored (null when s was there already).
     int add_id(const char* s, size_t len, const char** stored);
     void index_room();   // room for one more string
     void index_grow();
@@ -120,10 +112,13 @@ private:
     // Items per bucket: a failed chain search compares them all, which is
     // what the coll max statistic counts.
     std::vector<int> _bucket_len;
-    // Open-addressing index over all items, keyed by a strong hash, so that
-    // lookups do not walk the fixed-size chains.
+    // Numbered names (v1, v2, ...) where they come densely enough.
+    NumberedNames _numbered;
+    // Open-addressing index over all other items, keyed by a strong hash, so
+    // that lookups do not walk the fixed-size chains.
     std::vector<IndexSlot, HugePageAllocator<IndexSlot>> _index;
     size_t _index_mask = 0;
+    size_t _index_count = 0;   // strings in _index
     // The items, identifier i at i - 1, in chunks: no allocation per
     // string. The store owns them; the bucket chains only link them.
     ChunkStore<STapeHashItem> _items;
@@ -172,10 +167,6 @@ public:
     // add("%s", text) for a text of len characters (cut at kMaxName like
     // every name), without formatting: the reader's path.
     int add_text(const char* text, size_t len);
-    // The hints of StringTape::prefetch and StringTape::peek.
-    uint64_t prefetch_text(const char* text, size_t len) const { return _tape->prefetch(text, len); }
-    int peek_text(const char* text, size_t len, uint64_t hash) const { return _tape->peek(text, len, hash); }
-    bool hints_pay() const { return _tape->hints_pay(); }
     int vadd(const char* format, va_list args);
     int find(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // 1 if the name was present, 0 if added now; *id gets its identifier.

@@ -113,10 +113,6 @@ public:
         const InfoSlot* slot = slot_of(ident);
         return slot ? slot->ref : nullptr;
     }
-    // A hint: start loading what reference(ident) will read.
-    void prefetch_reference(int ident) const {
-        if (ident > 0 && (size_t)ident < _info_flat.size()) __builtin_prefetch(&_info_flat[(size_t)ident]);
-    }
     FuncInfo* get_func_info(int ident);
     // Declared type of an identifier; null (with an internal error) when the
     // identifier has no IdentInfo.

@@ -45,11 +45,7 @@ static const unsigned char* in_cur = nullptr;
 static const unsigned char* in_end = nullptr;
 static bool in_eof = true;   // no more characters will come
 
-static void forget_look_ahead();
-static void look_ahead();
-
 static int refill() {
-    forget_look_ahead();   // the window is about to be overwritten
     if (in_eof) return -1;
     if (!YY_infile) {   // a string ends at its NUL, and stays there
         in_eof = true;
@@ -244,74 +240,10 @@ int read_word() {
         return YY_result = Keywords[k].code;
     }
     set_text(n);
-    look_ahead();
     return YY_result = IDENT;
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------- look-ahead
-// A large program's names are spread over a symbol index and a table of
-// records far larger than the caches, and resolving a name waits on both.
-// So the scanner glances a little ahead in its window for the words to come
-// and asks for their index slots early; a glance later, when those slots
-// have arrived, it finds the words' identifiers (without adding anything)
-// and asks for their records. These are hints only: nothing read or
-// reported changes, and a word in a comment only costs a useless hint.
-enum { AHEAD_BYTES = 96, AHEAD_WORDS = 16 };
-static const unsigned char* ahead_pos = nullptr;   // window scanned up to here
-static struct {
-    const unsigned char* text;
-    int len;
-    uint64_t hash;
-} ahead_words[AHEAD_WORDS];
-static int ahead_count = 0;
-
-static void forget_look_ahead() {
-    ahead_pos = nullptr;
-    ahead_count = 0;
-}
-
-// The hints go to the program being read (the one lexical errors go to),
-// never to a table the scanner was not started for.
-static void look_ahead() {
-    SymbolTable* symbols = YY_ecprg ? YY_ecprg->symbols() : nullptr;
-    if (!symbols || !symbols->hints_pay()) {   // a small program stays in cache
-        forget_look_ahead();
-        return;
-    }
-    for (int i = 0; i < ahead_count; ++i) {
-        int id = symbols->peek_text(reinterpret_cast<const char*>(ahead_words[i].text),
-                                    (size_t)ahead_words[i].len, ahead_words[i].hash);
-        if (id) YY_ecprg->prefetch_reference(id);
-    }
-    ahead_count = 0;
-    // carcour is the character before in_cur: a word may start there.
-    const unsigned char* p = in_cur > in_start ? in_cur - 1 : in_cur;
-    if (ahead_pos && ahead_pos > p) p = ahead_pos;
-    const unsigned char* limit = in_end - in_cur > AHEAD_BYTES ? in_cur + AHEAD_BYTES : in_end;
-    while (p < limit && ahead_count < AHEAD_WORDS) {
-        unsigned char k = CT.cls[*p];
-        if (!(k & C_LETTER)) {
-            ++p;
-            continue;
-        }
-        const unsigned char* w = p;
-        while (p < in_end && (CT.cls[*p] & C_LETTER)) ++p;
-        if (p == in_end) {   // the word may go on in the next block
-            p = w;
-            break;
-        }
-        if (!(k & C_DIGIT) && p - w <= LEX_MAX_TEXT) {   // a number is not a name
-            ahead_words[ahead_count].hash =
-                symbols->prefetch_text(reinterpret_cast<const char*>(w), (size_t)(p - w));
-            ahead_words[ahead_count].text = w;
-            ahead_words[ahead_count].len = (int)(p - w);
-            ++ahead_count;
-        }
-    }
-    ahead_pos = p;
-}
 
 // ---------------------------------------------------------------- input
 static int lex_start(int start_token) {
@@ -326,7 +258,6 @@ int yylexInitFile(int start_token, FILE* f) {
     YY_infile = f;
     in_start = in_cur = in_end = in_buffer;
     in_eof = f == nullptr;
-    forget_look_ahead();
     return lex_start(start_token);
 }
 
@@ -336,7 +267,6 @@ int yylexInitString(int start_token, const char* text) {
     in_start = in_cur = reinterpret_cast<const unsigned char*>(text);
     in_end = in_cur + (text ? strlen(text) : 0);
     in_eof = false;
-    forget_look_ahead();
     return lex_start(start_token);
 }
 

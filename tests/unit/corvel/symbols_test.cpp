@@ -228,8 +228,6 @@ TEST(SymbolTable, NamesAroundTheInlineLength) {
         EXPECT_EQ(ids[i], (int)i + 1) << names[i];
         EXPECT_EQ(t.find("%s", names[i].c_str()), ids[i]) << names[i];
         EXPECT_EQ(t.add("%s", names[i].c_str()), ids[i]) << names[i];
-        uint64_t h = t.prefetch_text(names[i].data(), names[i].size());
-        EXPECT_EQ(t.peek_text(names[i].data(), names[i].size(), h), ids[i]) << names[i];
         EXPECT_STREQ(t[ids[i]], names[i].c_str());
     }
     for (const std::string& absent : {p16 + "s", std::string("abcdefghijklm"), p16.substr(0, 15) + "Q",
@@ -260,22 +258,5 @@ TEST(SymbolTable, AddTextAgreesWithFormattedAdd) {
     EXPECT_EQ(read_all(fa), read_all(fb));
 }
 
-// The hints of the reader change nothing: no identifier, no statistic.
-TEST(SymbolTable, HintsChangeNothing) {
-    SymbolTable t;
-    t.add("%s", "known");
-    FILE* before = tmpfile();
-    t.print_statistics(before);
-    EXPECT_EQ(t.peek_text("unknown", 7, t.prefetch_text("unknown", 7)), 0);
-    EXPECT_EQ(t.peek_text("known", 5, t.prefetch_text("known", 5)), 1);
-    EXPECT_EQ(t.peek_text("know", 4, t.prefetch_text("know", 4)), 0);
-    // A hash that is not the name's never yields another name's identifier.
-    EXPECT_EQ(t.peek_text("known", 5, t.prefetch_text("other", 5)), 0);
-    EXPECT_FALSE(t.hints_pay());   // a small table: the reader skips hints
-    FILE* after = tmpfile();
-    t.print_statistics(after);
-    EXPECT_EQ(read_all(before), read_all(after));
-    EXPECT_EQ(t.count(), 1);
-}
 
 }  // namespace
