@@ -78,7 +78,6 @@ bool NumberedNames::make_room(const Key& key) {
     if (need > fam.ids.size()) {
         size_t size = fam.ids.size() * 2;
         if (size < need) size = need;
-        if (size < kSlack) size = kSlack;
         fam.ids.resize(size, 0);
     }
     return true;
