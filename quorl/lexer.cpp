@@ -4,10 +4,8 @@
 #include "quorl/lexer.h"
 
 #include <cstdarg>
-#include <cstdint>
 #include <cstring>
 
-#include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 
 static_assert(START_PROGRAM == 258 && START_EXPRESSION == 259, "start tokens");
