@@ -78,6 +78,14 @@ static void report(const char* header, const char* format, va_list args) {
     fputc('\n', stderr);
 }
 
+void ierror(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vfprintf(stderr, format, args);
+    va_end(args);
+    fflush(stderr);
+}
+
 void IError(const char* format, ...) {
     va_list args;
     va_start(args, format);

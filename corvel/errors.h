@@ -29,6 +29,9 @@ int Verbose(int level, const char* format, ...) __attribute__((format(printf, 2,
 // stderr is a terminal.
 int VerboseWheel(int period);
 
+// Internal error of a caller that goes on: the formatted text on standard
+// error, with no header and no newline added, flushed at once.
+void ierror(const char* format, ...) __attribute__((format(printf, 1, 2)));
 [[noreturn]] void IError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 [[noreturn]] void Error(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Warning(const char* format, ...) __attribute__((format(printf, 1, 2)));

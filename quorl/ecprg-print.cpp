@@ -5,12 +5,13 @@
 #include <vector>
 
 #include "corvel/fract.h"
+#include "corvel/errors.h"
 #include "corvel/intlist.h"
 #include "corvel/pty.h"
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 
-int Iprint_current_mark = 0;
+thread_local int Iprint_current_mark = 0;
 
 namespace {
 
@@ -114,9 +115,9 @@ private:
             if (e->ident())
                 text(name(e->ident()));
             else if (guarded)
-                EcPrg::ierror("Exp::Iprint_def : '%s' Exp must have an identifier", nodekey(n));
+                ierror("Exp::Iprint_def : '%s' Exp must have an identifier", nodekey(n));
             else
-                EcPrg::ierror("Exp::print_def : '%s' Exp must have an identifier", nodekey(n));
+                ierror("Exp::print_def : '%s' Exp must have an identifier", nodekey(n));
         } else if (n >= PRE_n && n <= INIT_n) {
             text(opkey(n)); text("("); op(0); text(")");
         } else if (n >= ARROW_n && n <= POWER_n) {
@@ -147,9 +148,9 @@ private:
             }
             text(")");
         } else if (guarded) {
-            EcPrg::ierror("Exp::Iprint_def '%s' is not implemented", nodekey(n));
+            ierror("Exp::Iprint_def '%s' is not implemented", nodekey(n));
         } else {
-            EcPrg::ierror("print_def '%s' is not implemented", nodekey(n));
+            ierror("print_def '%s' is not implemented", nodekey(n));
         }
         for (size_t k = _seq.size(); k-- > 0;) _stack.push_back(_seq[k]);
     }
@@ -308,243 +309,238 @@ void EcPrg::print_exp(Exp* e)
     e->Iprint(&out, _symbols);
 }
 
+namespace {
+
+// Which variables of a list are written with their clock.
+enum Clocks { NO_CLOCKS, SAMPLED_CLOCKS, ALL_CLOCKS };
+
+// Writes a whole program, as a Lustre node or in ec syntax.
+class ProgramWriter {
+public:
+    ProgramWriter(EcPrg* prg, PtyStream* out, bool ec) : _prg(prg), _out(out), _ec(ec) {}
+
+    // 1 when, in ec syntax, a function list names an undeclared function
+    // (the text stops there), else 0.
+    int program();
+
+private:
+    void put(const char* text) { _out->put("%s", text); }
+    const char* symbol(int id) { return _prg->symbol(id); }
+    void type_name(EcType* t);
+    void variable(int v, Clocks clocks);
+    void variables(IntList* l, Clocks clocks);
+    int func_decl(int f);
+    int func_list(IntList* l);
+    void assertions();
+    void equations(IntList* l);
+
+    EcPrg* _prg;
+    PtyStream* _out;
+    bool _ec;
+};
+
 // A variable whose declaration named an undeclared type has no type; the
 // placeholder says so (and a re-read reports the name as undeclared).
 // Tuple types have no name of their own.
-void EcPrg::print_type_name(EcType* t, PtyStream* out)
+void ProgramWriter::type_name(EcType* t)
 {
     if (!t)
-        out->put("%s", "<undeclared-type>");
+        put("<undeclared-type>");
     else if (t->is_tuple())
-        out->put("%s", "<unamed-type>");
+        put("<unamed-type>");
     else
-        out->put("%s", symbol(t->name()));
+        put(symbol(t->name()));
 }
 
-// clocks: 0 never, 1 when not the base clock, 2 always.
-void EcPrg::print_variable(int v, PtyStream* out, int clocks)
+void ProgramWriter::variable(int v, Clocks clocks)
 {
-    IdentInfo* info = get_ident_info(v);
+    IdentInfo* info = _prg->get_ident_info(v);
     EcType* t = info ? info->type() : nullptr;
-    int c = info ? info->clock() : _base_clock;
-    bool clocked = clocks == 2 || (clocks == 1 && c != _base_clock);
-    if (clocked) out->put("%s", "( ");
-    out->put("%s", symbol(v));
-    out->put("%s", " : ");
-    print_type_name(t, out);
+    int c = info ? info->clock() : _prg->base_clock();
+    bool clocked = clocks == ALL_CLOCKS || (clocks == SAMPLED_CLOCKS && c != _prg->base_clock());
+    if (clocked) put("( ");
+    put(symbol(v));
+    put(" : ");
+    type_name(t);
     if (!clocked) return;
-    if (clocks == 2) {
-        out->put("%s", " ) when ");
+    if (clocks == ALL_CLOCKS) {
+        put(" ) when ");
     } else {
-        out->put("%s", " )");
-        out->put("%s", " when ");
+        put(" )");
+        put(" when ");
     }
-    out->put("%s", c > 0 ? symbol(c) : "<unknown-clock>");
+    put(c > 0 ? symbol(c) : "<unknown-clock>");
 }
 
-// The list printers write a leading cr and then one entry per variable; an
-// empty list writes the cr alone, which keeps the layout of the header.
-void EcPrg::print_ident_list(IntList* l, PtyStream* out)
+// A leading cr, then the variables separated by ";" and a cr; an empty list
+// writes the cr alone, which keeps the layout of the header.
+void ProgramWriter::variables(IntList* l, Clocks clocks)
 {
-    out->cr();
+    _out->cr();
     for (IntList* p = l; p; p = p->tail()) {
         if (p != l) {
-            out->put("%s", ";");
-            out->cr();
+            put(";");
+            _out->cr();
         }
-        print_variable(p->head(), out, 0);
+        variable(p->head(), clocks);
     }
 }
 
-void EcPrg::print_clocked_ident_list(IntList* l, PtyStream* out)
+int ProgramWriter::func_decl(int f)
 {
-    out->cr();
-    for (IntList* p = l; p; p = p->tail()) {
-        if (p != l) {
-            out->put("%s", ";");
-            out->cr();
-        }
-        print_variable(p->head(), out, 1);
-    }
-}
-
-void EcPrg::print_all_clocked_ident_list(IntList* l, PtyStream* out)
-{
-    out->cr();
-    for (IntList* p = l; p; p = p->tail()) {
-        if (p != l) {
-            out->put("%s", ";");
-            out->cr();
-        }
-        print_variable(p->head(), out, 2);
-    }
-}
-
-int EcPrg::print_func_decl(int f, PtyStream* out)
-{
-    FuncInfo* info = get_func_info(f);
+    FuncInfo* info = _prg->get_func_info(f);
     if (!info) {
-        error("undeclared function `%s`", symbol(f));
+        _prg->error("undeclared function `%s`", symbol(f));
         return 1;
     }
-    out->cr();
-    out->put("%s", "function ");
-    out->put("%s", symbol(f));
-    out->put("%s", " (");
-    info->print_inputs(_symbols, out);
-    out->put("%s", ")");
-    out->cr();
-    out->put("%s", "returns (");
-    info->print_outputs(_symbols, out);
-    out->put("%s", ");");
+    _out->cr();
+    put("function ");
+    put(symbol(f));
+    put(" (");
+    info->print_inputs(_prg->symbols(), _out);
+    put(")");
+    _out->cr();
+    put("returns (");
+    info->print_outputs(_prg->symbols(), _out);
+    put(");");
     return 0;
 }
 
-int EcPrg::print_func_list(IntList* l, PtyStream* out)
+int ProgramWriter::func_list(IntList* l)
 {
     for (IntList* p = l; p; p = p->tail()) {
-        if (print_func_decl(p->head(), out)) return 1;
-        out->cr();
+        if (func_decl(p->head())) return 1;
+        _out->cr();
     }
     return 0;
 }
 
-void EcPrg::print_assert_def(PtyStream* out)
+void ProgramWriter::assertions()
 {
-    for (IntList* p = assertion_list(); p; p = p->tail()) {
-        IdentInfo* info = get_ident_info(p->head());
+    for (IntList* p = _prg->assertions().list(); p; p = p->tail()) {
+        IdentInfo* info = _prg->get_ident_info(p->head());
         if (!info || !info->ec_def()) continue;   // nothing asserted
-        out->cr();
-        out->put("%s", "assert ");
-        info->ec_def()->print_def(out, _symbols);
-        out->put("%s", ";");
+        _out->cr();
+        put("assert ");
+        info->ec_def()->print_def(_out, _prg->symbols());
+        put(";");
     }
 }
 
-void EcPrg::print_ident_def(IntList* l, PtyStream* out)
+// A tuple equation is written once, at its member of projection order 1.
+void ProgramWriter::equations(IntList* l)
 {
     for (IntList* p = l; p; p = p->tail()) {
         int v = p->head();
-        IdentInfo* info = get_ident_info(v);
+        IdentInfo* info = _prg->get_ident_info(v);
         if (!info) continue;
         Exp* def = info->ec_def();
         if (!def) {
             // No equation (never given one, or its expression failed): a
             // comment keeps the text readable again as ec or Lustre.
-            out->cr();
-            out->put("%s", "(* ");
-            out->put("%s", symbol(v));
-            out->put("%s", " has no equation *)");
+            _out->cr();
+            put("(* ");
+            put(symbol(v));
+            put(" has no equation *)");
             continue;
         }
         IntList* members = info->tuple_linked();
         if (!members) {
-            out->cr();
-            out->put("%s", symbol(v));
-            out->put("%s", " = ");
-            def->print_def(out, _symbols);
-            out->put("%s", ";");
+            _out->cr();
+            put(symbol(v));
+            put(" = ");
+            def->print_def(_out, _prg->symbols());
+            put(";");
             continue;
         }
         if (def->nature() != PROJ_n || def->order() != 1) continue;
-        out->cr();
+        _out->cr();
         for (IntList* m = members; m; m = m->tail()) {
-            if (m != members) out->put("%s", ", ");
-            out->put("%s", symbol(m->head()));
+            if (m != members) put(", ");
+            put(symbol(m->head()));
         }
-        out->put("%s", " = ");
-        if (def->arity() > 0 && def->operand(0)) def->operand(0)->print_def(out, _symbols);
-        out->put("%s", ";");
+        put(" = ");
+        if (def->arity() > 0 && def->operand(0)) def->operand(0)->print_def(_out, _prg->symbols());
+        put(";");
     }
 }
 
-// The program as a Lustre node (ec false) or in ec syntax (ec true). In ec
-// syntax an undeclared function stops the printing with *status 1.
-void EcPrg::print_program(PtyStream* out, bool ec, int* status)
+int ProgramWriter::program()
 {
-    *status = 0;
-    IntList* types = type_list();
+    IntList* types = _prg->declared_types().list();
     if (types) {
-        out->put("%s", "type");
-        out->tab();
-        out->cr();
-        out->put("%s", symbol(types->head()));
+        put("type");
+        _out->tab();
+        _out->cr();
+        put(symbol(types->head()));
         for (IntList* p = types->tail(); p; p = p->tail()) {
-            out->put("%s", ",");
-            out->cr();
-            out->put("%s", symbol(p->head()));
+            put(",");
+            _out->cr();
+            put(symbol(p->head()));
         }
-        out->put("%s", ec ? "." : ";");
-        out->untab();
-        out->cr();
+        put(_ec ? "." : ";");
+        _out->untab();
+        _out->cr();
     }
-    IntList* consts = usr_const_list();
+    IntList* consts = _prg->usr_consts().list();
     if (consts) {
-        out->cr();
-        out->put("%s", "const");
-        out->tab();
-        if (ec)
-            print_all_clocked_ident_list(consts, out);
-        else
-            print_ident_list(consts, out);
-        out->put("%s", ";");
-        out->cr();
-        out->untab();
+        _out->cr();
+        put("const");
+        _out->tab();
+        variables(consts, _ec ? ALL_CLOCKS : NO_CLOCKS);
+        put(";");
+        _out->cr();
+        _out->untab();
     }
-    IntList* funcs[2] = {usr_func_list(), tuple_func_list()};
-    for (IntList* f : funcs) {
-        if (f && print_func_list(f, out) && ec) {
-            *status = 1;
-            return;
-        }
+    for (IntList* f : {_prg->usr_funcs().list(), _prg->tuple_funcs().list()}) {
+        if (f && func_list(f) && _ec) return 1;
     }
-    void (EcPrg::*vars)(IntList*, PtyStream*) =
-        ec ? &EcPrg::print_all_clocked_ident_list : &EcPrg::print_clocked_ident_list;
-    out->cr();
-    out->put("%s", "node ");
-    if (_name > 0) out->put("%s", symbol(_name));
-    out->put("%s", "( ");
-    out->tab();
-    (this->*vars)(input_list(), out);
-    out->untab();
-    out->cr();
-    out->put("%s", ") returns (");
-    out->tab();
-    (this->*vars)(output_list(), out);
-    out->untab();
-    out->cr();
-    out->put("%s", ");");
-    out->cr();
-    IntList* locals = local_list();
+    Clocks clocks = _ec ? ALL_CLOCKS : SAMPLED_CLOCKS;
+    _out->cr();
+    put("node ");
+    if (_prg->name() > 0) put(symbol(_prg->name()));
+    put("( ");
+    _out->tab();
+    variables(_prg->inputs().list(), clocks);
+    _out->untab();
+    _out->cr();
+    put(") returns (");
+    _out->tab();
+    variables(_prg->outputs().list(), clocks);
+    _out->untab();
+    _out->cr();
+    put(");");
+    _out->cr();
+    IntList* locals = _prg->locals().list();
     if (locals) {
-        out->put("%s", "var");
-        out->tab();
-        (this->*vars)(locals, out);
-        out->put("%s", ";");
-        out->cr();
-        out->untab();
+        put("var");
+        _out->tab();
+        variables(locals, clocks);
+        put(";");
+        _out->cr();
+        _out->untab();
     }
-    out->cr();
-    out->put("%s", "let");
-    out->tab();
-    print_assert_def(out);
-    print_ident_def(output_list(), out);
-    print_ident_def(locals, out);
-    out->untab();
-    out->cr();
-    out->put("%s", ec ? "tel." : "tel");
+    _out->cr();
+    put("let");
+    _out->tab();
+    assertions();
+    equations(_prg->outputs().list());
+    equations(locals);
+    _out->untab();
+    _out->cr();
+    put(_ec ? "tel." : "tel");
+    return 0;
 }
+
+}  // namespace
 
 void EcPrg::print_lus(PtyStream* out)
 {
-    int status;
-    print_program(out, false, &status);
+    ProgramWriter(this, out, false).program();
 }
 
 int EcPrg::print_ec()
 {
     PtyStream out(80);
-    int status;
-    print_program(&out, true, &status);
-    return status;
+    return ProgramWriter(this, &out, true).program();
 }

@@ -1,55 +1,37 @@
 // One ec program: a flattened Lustre node with its declarations, equations,
-// assertions and types. The program owns every expression node, type and
-// symbol record it makes; it does not own its symbol table.
+// assertions and types. The program owns every expression node, type, list
+// cell and symbol record it makes; it does not own its symbol table.
+//
+// Where each concern lives:
+//   ecprg.cpp           construction, identity, the last-error text
+//   ecprg-declare.cpp   declarations, literals, the record index, equations
+//   ecprg-types.cpp     named, enumerated and tuple types
+//   ecprg-exps.cpp      the expression factory, mark and rollback
+//   ecprg-typecheck.cpp typing of expressions
+//   ecprg-clock.cpp     clocks of expressions
+//   ecprg-print.cpp     Lustre and ec text
 #ifndef QUORL_ECPRG_H
 #define QUORL_ECPRG_H
 
 #include <cstddef>
-#include <deque>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
-#include "corvel/huge_pages.h"
 #include "quorl/ectype.h"
 #include "quorl/exp.h"
+#include "quorl/idlist.h"
 #include "quorl/syminfo.h"
 
-class IntList;
 class PtyStream;
 class SymbolTable;
 
-// A list of symbol identifiers owned by the program, handed out as an
-// IntList. Appending is O(1) (tail pointer); the length fields of the IntList
-// nodes are brought up to date in one pass when the list is asked for after
-// appends. Indexed reads are O(1).
-class EcIdList {
-public:
-    EcIdList() = default;
-    ~EcIdList();   // deletes the nodes
-    EcIdList(const EcIdList&) = delete;
-    EcIdList& operator=(const EcIdList&) = delete;
+// Property key of the guarded printing (Exp::Iprint) under way in this
+// thread; set by EcPrg::print_exp from take_a_key().
+extern thread_local int Iprint_current_mark;
 
-    void append(int id);
-    void prepend(int id);
-    // The IntList with exact length fields; null when empty.
-    IntList* list() const;
-    int size() const { return static_cast<int>(_nodes.size()); }
-    // 0 and *id = element index, or 1 (id untouched) when out of range.
-    int at(int index, int* id) const;
-
-private:
-    std::deque<IntList*> _nodes;   // the nodes in list order
-    ChunkStore<IntList> _store;    // their storage (no allocation per node)
-    mutable bool _stale = false;   // some length fields are out of date
-    IntList* make_node(int id, IntList* next);
-};
-
-// Property key of the guarded printing (Exp::Iprint) under way; set by
-// EcPrg::print_exp from take_a_key().
-extern int Iprint_current_mark;
-
-// A cheap position in the expression heap and the created-records list;
-// see EcPrg::mark() and EcPrg::rollback().
+// A position in the expression heap and the record heap; see
+// EcPrg::mark() and EcPrg::rollback().
 struct EcPrgMark {
     size_t exps;
     size_t infos;
@@ -58,7 +40,6 @@ struct EcPrgMark {
 class EcPrg {
 public:
     explicit EcPrg(SymbolTable* symbols);
-    ~EcPrg();   // ecprg-del.cpp
     EcPrg(const EcPrg&) = delete;
     EcPrg& operator=(const EcPrg&) = delete;
 
@@ -68,196 +49,131 @@ public:
     SymbolTable* symbols() const { return _symbols; }
     const char* symbol(int id) const;
 
+    // ---- the last error: formatted, cut to 1023 characters
+    void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    const char* error_msg() const { return _error; }
+
     // ---- declarations (a null type is accepted)
     void add_input(int ident, EcType* type, int clock);
     void add_output(int ident, EcType* type, int clock, int at_front);
     void add_local(int ident, EcType* type, int clock);
     void add_usr_const(int ident, EcType* type, int clock);
-    void add_enum_const(int ident, EcType* type, int clock, int index);
-    // Keeps the two parameter lists (either may be null). A null outputs
-    // type is treated as a single-result function (FUNC_m).
-    void add_usr_func(int ident, EcType* inputs_type, EcType* outputs_type,
-                      IntList* inputs, IntList* outputs);
+    // The parameter lists (made with new_list) may be null. A null outputs
+    // type is kept as a single-result function (FUNC_m).
+    void add_usr_func(int ident, EcType* inputs_type, EcType* outputs_type, IntList* inputs,
+                      IntList* outputs);
     // A null e (an assertion that failed to read) adds nothing.
     void add_assertion(Exp* e);
-
-    // ---- types
-    EcType* define_named_type(int name);
-    EcType* get_named_type(int name);
-    // The type denoted by a list of type names. A new tuple type keeps the
-    // list itself (then result->name_list() == names); otherwise the list
-    // stays the caller's. Null (internal error) for an empty list.
-    EcType* define_type(IntList* names);
-    EcType* define_type(const int* names, int n);
     void add_usr_type(int name);
-    void add_usr_type(int name, IntList* constants);   // constants only read
-    EcType* bool_type() const { return _bool_type; }
-    EcType* int_type() const { return _int_type; }
-    EcType* real_type() const { return _real_type; }
-    EcType* types() const { return _types; }
+    void add_usr_type(int name, const int* constants, int n);
+    // A list of the n identifiers at ids whose cells the program owns.
+    IntList* new_list(const int* ids, int n) { return make_list(_cells, ids, n); }
 
-    // ---- literals (interned by their text)
+    // ---- literals, interned by their text
     Exp* get_bool_const(int ident);
     Exp* get_int_const(int ident);
     Exp* get_real_const(int ident);
-    Exp* true_exp() const { return _true; }
-    Exp* false_exp() const { return _false; }
-    Exp* bottom_exp() const { return _bottom; }
-    Exp* nil_exp() const { return _nil; }
 
     // ---- lookups
-    IdentInfo* get_ident_info(int ident);
-    // The reference leaf of a variable, constant or literal (what
-    // get_ident_info(ident)->ec_ref() gives), or null for any other name.
-    Exp* reference(int ident) const {
-        const InfoSlot* slot = slot_of(ident);
-        return slot ? slot->ref : nullptr;
-    }
-    FuncInfo* get_func_info(int ident);
-    // Declared type of an identifier; null (with an internal error) when the
-    // identifier has no IdentInfo.
-    EcType* type(int ident);
-    // Type checking of an expression (ecprg-exp.cpp).
-    EcType* type(Exp* root);
+    IdentInfo* get_ident_info(int ident) const;
+    FuncInfo* get_func_info(int ident) const;
+    // The reference leaf of a variable, constant or literal, or null.
+    Exp* reference(int ident) const { return _index.reference(ident); }
     int base_clock() const { return _base_clock; }
 
-    // ---- expression factory: null when an operand is null
-    Exp* get_exp(ExpNature n, Exp* a);
-    Exp* get_exp(ExpNature n, Exp* a, Exp* b);
-    Exp* get_exp(ExpNature n, Exp* a, Exp* b, Exp* c);
-    Exp* get_exp(ExpNature n, ExpList* l);
-    Exp* get_exp(ExpNature n, Exp* a, int k);
-    // Linear combinations (not built by the reader): count operands with
-    // their coefficients (copied) and a constant; null when an operand is
-    // null or count < 0.
-    Exp* get_exp(ExpNature n, int count, Exp** ops, int* coefs, int constant);
-    Exp* get_exp(ExpNature n, int count, Exp** ops, Fract* coefs, const Fract& constant);
-    // Number of nodes in the expression heap.
-    size_t nb_exps() const { return _exps.size(); }
-    // Node i of the heap in creation order.
-    Exp* exp_at(size_t i) const { return _exps.at(i); }
-
-    // ---- expression parsing (ecprg-parse.cpp): typed root or null
-    Exp* exp_parse(const char* text);
-
-    // Undo support for exp_parse: mark() remembers the heads of the
-    // expression heap and of the created-records list; rollback(m) releases
-    // everything made since m: first the expression nodes, newest first;
-    // then each created IdentInfo, newest first, after clearing the
-    // symbol-info slot of its symbol. Records displaced by a later
-    // declaration are not involved (declarations do not happen in a parse).
-    EcPrgMark mark() const;
-    void rollback(const EcPrgMark& m);
-    // Number of IdentInfo records created so far.
-    size_t nb_created_infos() const { return _records.size(); }
+    // ---- the lists, in declaration order
+    const IdList& inputs() const { return _inputs; }
+    const IdList& outputs() const { return _outputs; }
+    const IdList& locals() const { return _locals; }
+    const IdList& assertions() const { return _assertions; }
+    const IdList& usr_consts() const { return _usr_consts; }
+    const IdList& usr_funcs() const { return _usr_funcs; }  // FUNC_m functions
+    const IdList& tuple_funcs() const { return _tuple_funcs; }
+    const IdList& declared_types() const { return _declared_types; }
+    int nb_inputs() const { return _inputs.size(); }
+    int nb_outputs() const { return _outputs.size(); }
+    int nb_locals() const { return _locals.size(); }
+    int nb_asserts() const { return _assertions.size(); }
+    int nb_u_funcs() const { return _usr_funcs.size(); }
 
     // ---- equations
     // Links e as ident's definition (type and clock copied into e). Nothing
     // happens when ident has no IdentInfo; a null e makes the definition null.
     void define_variable(int ident, Exp* e);
-    // One PROJ_n over e per name (orders from 1). The program keeps names.
+    // One PROJ_n over e per name (orders from 1); names are made with
+    // new_list and shared by the members.
     void define_tuple(IntList* names, Exp* e);
-    void define_member_variable(IntList* names, int ident, Exp* e);
 
-    // ---- clocks
-    // Clock of e, memoised into e; -1 when unknown (after an internal
-    // error). Iterative: no recursion per level.
+    // ---- types
+    EcType* get_named_type(int name);
+    // The type denoted by n type names: the named type when n is 1, else
+    // the tuple type of that sequence. Null (internal error) when n < 1.
+    EcType* define_type(const int* names, int n);
+    EcType* bool_type() const { return _bool_type; }
+    EcType* int_type() const { return _int_type; }
+    EcType* real_type() const { return _real_type; }
+
+    // ---- expressions: null when an operand is null
+    Exp* get_exp(ExpNature n, Exp* a);
+    Exp* get_exp(ExpNature n, Exp* a, Exp* b);
+    Exp* get_exp(ExpNature n, Exp* a, Exp* b, Exp* c);
+    Exp* get_exp(ExpNature n, Exp* a, int k);  // PROJ_n order, CALL_n function
+    Exp* get_exp(ExpNature n, int count, Exp** ops);
+    // Type of an expression by the typing rules, memoised into its nodes;
+    // null with the message of the innermost ill-typed operator.
+    EcType* type(Exp* root);
+    // Clock of e, memoised into e; -1 when unknown (after an internal error).
     int clock(Exp* e);
 
-    // ---- profile
-    int nb_inputs() const { return _nb_inputs; }
-    int nb_outputs() const { return _nb_outputs; }
-    int nb_locals() const { return _nb_locals; }
-    int nb_asserts() const { return _nb_asserts; }
-    int nb_types() const { return _nb_types; }
-    int nb_usr_consts() const { return _nb_usr_consts; }
-    int nb_u_funcs() const { return _nb_u_funcs; }
-    int nb_tuple_funcs() const { return _nb_tuple_funcs; }
-    IntList* input_list() const { return _inputs.list(); }
-    IntList* output_list() const { return _outputs.list(); }
-    IntList* local_list() const { return _locals.list(); }
-    IntList* assertion_list() const { return _assertions.list(); }
-    IntList* usr_const_list() const { return _usr_consts.list(); }
-    IntList* usr_func_list() const { return _usr_funcs.list(); }
-    IntList* tuple_func_list() const { return _tuple_funcs.list(); }
-    IntList* type_list() const { return _decl_types.list(); }
-    // O(1) indexed access, same contract as IntList::extract: 0 and the
-    // identifier at 0-based index, or 1 when out of range.
-    int input_at(int index, int* ident) const { return _inputs.at(index, ident); }
-    int output_at(int index, int* ident) const { return _outputs.at(index, ident); }
-    int local_at(int index, int* ident) const { return _locals.at(index, ident); }
-    int usr_func_at(int index, int* ident) const { return _usr_funcs.at(index, ident); }
+    // Undo: rollback(m) releases every node and every IdentInfo made since
+    // mark() gave m, newest first, emptying the index slots of the records.
+    EcPrgMark mark() const { return EcPrgMark{_exps.size(), _records.size()}; }
+    void rollback(const EcPrgMark& m);
 
-    // ---- errors
-    // Formats into the last-error text (cut to 1023 characters).
-    void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    const char* error_msg() const { return _error; }
-    // Internal errors: formatted text on standard error, no prefix, no newline.
-    static void ierror(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-    // ---- printing (ecprg-print.cpp)
+    // ---- printing
+    // The expression on standard output, guarded against cycles.
     void print_exp(Exp* e);
+    // The program as a Lustre node.
     void print_lus(PtyStream* out);
+    // The program in ec syntax on standard output; 1 when a function list
+    // names an undeclared function (the text then stops there), else 0.
     int print_ec();
-    void print_ident_list(IntList* l, PtyStream* out);
-    void print_clocked_ident_list(IntList* l, PtyStream* out);
-    void print_all_clocked_ident_list(IntList* l, PtyStream* out);
-    int print_func_list(IntList* l, PtyStream* out);
-    int print_func_decl(int f, PtyStream* out);
-    void print_assert_def(PtyStream* out);
-    void print_ident_def(IntList* l, PtyStream* out);
 
 private:
-    IdentInfo* new_ident(IdentMode mode, int ident, EcType* type, int clock,
-                         ExpNature leaf, bool as_def, bool as_ref);
-    Exp* literal(int ident, IdentMode mode, EcType* type);
-    template <class... A> Exp* make_exp(A... args);
-    void print_program(PtyStream* out, bool ec, int* status);
-    void print_variable(int v, PtyStream* out, int clocks);
-    void print_type_name(EcType* t, PtyStream* out);
-
-    EcType* _bool_type;
-    EcType* _int_type;
-    EcType* _real_type;
-    int _base_clock;
-    Exp* _true;
-    Exp* _false;
-    Exp* _bottom;
-    Exp* _nil;
-    SymbolTable* _symbols;
-    int _name;
-    SymbolInfoArray* _infos;
-    // The records of _infos in one flat array indexed by identifier, each with
-    // its reference leaf as it was when the record was placed there: the
-    // reader resolves a name with one read instead of walking to a chunk and
-    // then into the record.
-    struct InfoSlot {
-        SymbolInfo* info;
-        Exp* ref;
-    };
-    std::vector<InfoSlot, HugePageAllocator<InfoSlot>> _info_flat;
-    void set_info(int ident, SymbolInfo* s);
-    const InfoSlot* slot_of(int ident) const {
-        return ident > 0 && (size_t)ident < _info_flat.size() ? &_info_flat[(size_t)ident] : nullptr;
-    }
-    SymbolInfo* info_of(int ident) const {
-        const InfoSlot* slot = slot_of(ident);
-        return slot ? slot->info : nullptr;
-    }
-    EcIdList _inputs, _outputs, _locals, _assertions, _usr_consts, _usr_funcs,
-        _tuple_funcs;
-    int _nb_inputs, _nb_outputs, _nb_locals, _nb_asserts, _nb_types,
-        _nb_usr_consts, _nb_u_funcs, _nb_tuple_funcs;
-    EcIdList _decl_types;
-    EcType* _types;
-    std::unordered_map<int, EcType*> _named_types;   // name -> named type
-    ExpStore _exps;
-    ChunkStore<IdentInfo> _records;      // every IdentInfo made, newest last
-    // A new record in _records.
+    IdentInfo* new_ident(IdentMode mode, int ident, EcType* type, int clock, ExpNature leaf,
+                         bool as_def, bool as_ref);
     IdentInfo* make_record(IdentMode mode, int ident, EcType* type, int clock);
-    std::vector<FuncInfo*> _funcs;       // every FuncInfo made
-    std::vector<IntList*> _tuple_lists;  // names of tuple equations (owned)
+    void add_enum_const(int ident, EcType* type, int clock, int index);
+    Exp* literal(int ident, IdentMode mode, EcType* type);
+    EcType* define_named_type(int name);
+    EcType* declare_type(int name);
+    template <class... A>
+    Exp* make_exp(A... args) {
+        return _exps.commit(new (_exps.reserve()) Exp(args...));
+    }
+
+    SymbolTable* _symbols;
+    int _name = 0;
+    int _base_clock = 0;
     char _error[1024] = {};
+
+    // Storage, each freed at once with the program.
+    ExpHeap _exps;
+    SymbolInfoHeap _records;
+    FuncInfoStore _funcs;
+    ChunkStore<EcType> _types;
+    ListCells _cells;
+
+    // The record of each identifier.
+    SymbolInfoArray _index;
+    IdList _inputs, _outputs, _locals, _assertions, _usr_consts, _usr_funcs, _tuple_funcs,
+        _declared_types;
+
+    EcType* _bool_type = nullptr;
+    EcType* _int_type = nullptr;
+    EcType* _real_type = nullptr;
+    std::unordered_map<int, EcType*> _named_types;  // name -> named type
+    std::vector<EcType*> _tuple_types;
 };
 
 #endif

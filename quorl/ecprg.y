@@ -15,68 +15,44 @@
 %}
 
 %define api.prefix {ecprg_}
+%define api.pure full
+%param {EcReader* r}
 %expect 0
 
 %code requires {
 class Exp;
-class ExpList;
-class IntList;
+struct EcReader;
 }
 
+/* A list is a start index in one of the reader's stacks (names, operands):
+ * its elements run from there to the stack's top, and the rule that
+ * consumes it cuts the stack back. */
 %union {
-    const char* text;  /* token text, in the lexer's ring of buffers */
+    const char* text;  /* token text, in the scanner's ring of buffers */
     int sym;           /* symbol identifier */
-    IntList* ilist;    /* identifier list, newest element first while built */
+    int list;          /* start of a list on a reader stack */
     Exp* exp;
-    ExpList* elist;    /* operand list, newest element first while built */
 }
 
 %code {
-#include <cstdio>
 #include <cstring>
 
-#include "corvel/intlist.h"
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 #include "quorl/lexer.h"
-#include "quorl/reader.h"
 
-void ecprg_error(const char* message);
+void ecprg_error(EcReader* r, const char* message);
 
-Exp* ecexp = nullptr;
-
-/* Lists are built newest first so that every append is O(1) even for
- * declarations of a million names; the consumer puts them in text order. */
-static void FreeIntList(IntList* l);
-static IntList* IntListInOrder(IntList* rev);
-static ExpList* ExpListInOrder(ExpList* rev);
-
-static int AddSymbol(const char* text);
-static int BaseClock();
-static IntList* GetIntList(int id);
-static IntList* AddIntList(IntList* rev, IntList* more);
-static void AddUserConsts(IntList* names, int type_name, int clock);
-static void AddExternType(int name);
-static void AddEnumType(int name, IntList* constants);
-static void AddUserFunction(int name, IntList* inputs, IntList* outputs);
-static void DefineNodeName(int name);
-static void AddInputs(IntList* names, int type_name, int clock);
-static void AddOutputs(IntList* names, int type_name, int clock);
-static void AddLocals(IntList* names, int type_name, int clock);
-static void AddAssertion(Exp* e);
-static void AddEquation(int name, Exp* e);
-static void AddTupleEquation(IntList* names, Exp* e);
-static Exp* GetIdentExp(int name);
-static Exp* UExp(ExpNature n, Exp* a);
-static Exp* BExp(ExpNature n, Exp* a, Exp* b);
-static Exp* TExp(ExpNature n, Exp* a, Exp* b, Exp* c);
-static Exp* NExp(ExpNature n, ExpList* rev);
-static Exp* GetCallExp(int function, Exp* argument);
-static ExpList* GetExpList(Exp* e);
-static ExpList* AddExpList(ExpList* rev, ExpList* more);
-static Exp* GetBoolConst(int id);
-static Exp* GetIntConst(int id);
-static Exp* GetRealConst(int id);
+static int AddSymbol(EcReader* r, const char* text);
+static int BaseClock(EcReader* r);
+static int StartNames(EcReader* r, int first);
+static void AddGroup(EcReader* r, int names, int type_name, int clock);
+static void AddEnumType(EcReader* r, int name, int constants);
+static void AddUserFunction(EcReader* r, int name, int inputs, int outputs);
+static void AddTupleEquation(EcReader* r, int names, Exp* e);
+static Exp* GetIdentExp(EcReader* r, int name);
+static int StartOperands(EcReader* r, Exp* first);
+static Exp* NExp(EcReader* r, ExpNature n, int operands);
 }
 
 /* Token codes are part of the reader's interface: 258 to 295. */
@@ -132,13 +108,8 @@ static Exp* GetRealConst(int id);
 %precedence "pre" "current" "int" "real"             /* and prefix '-' */
 
 %type <sym> ident type_ref predefined_type named_type clock
-%type <ilist> ident_list param params
+%type <list> ident_list param params exp_list exp_list_multi
 %type <exp> exp call constant
-%type <elist> exp_list exp_list_multi
-
-/* Lists still on the stack when a parse fails are the parser's own. */
-%destructor { FreeIntList($$); } <ilist>
-%destructor { delete $$; } <elist>
 
 %start ec_input
 
@@ -146,7 +117,7 @@ static Exp* GetRealConst(int id);
 
 ec_input
     : START_PROGRAM program
-    | START_EXPRESSION exp                  { ecexp = $2; }
+    | START_EXPRESSION exp                  { r->ecexp = $2; }
     ;
 
 /* ---------------------------------------------------------------- program */
@@ -168,19 +139,41 @@ declaration
     | function_decl
     ;
 
+/* Every declaration group, of constants, inputs, outputs or locals, is one
+ * rule; the section it stands in says what it declares. */
+decl_group
+    : '(' ident_list ':' type_ref ')' "when" clock   { AddGroup(r, $2, $4, $7); }
+    | ident_list ':' type_ref                        { AddGroup(r, $1, $3, BaseClock(r)); }
+    ;
+
+decl_groups
+    : decl_group
+    | decl_groups ';' decl_group
+    ;
+
+consts
+    : %empty                                { r->decl_kind = DECL_CONSTS; }
+    ;
+
+inputs
+    : %empty                                { r->decl_kind = DECL_INPUTS; }
+    ;
+
+outputs
+    : %empty                                { r->decl_kind = DECL_OUTPUTS; }
+    ;
+
+locals
+    : %empty                                { r->decl_kind = DECL_LOCALS; }
+    ;
+
 const_section
-    : "const" const_groups '.'
-    | "const" const_groups ';'
+    : "const" consts decl_groups section_end
     ;
 
-const_groups
-    : const_group
-    | const_groups ';' const_group
-    ;
-
-const_group
-    : '(' ident_list ':' type_ref ')' "when" clock   { AddUserConsts($2, $4, $7); }
-    | ident_list ':' type_ref                        { AddUserConsts($1, $3, BaseClock()); }
+section_end
+    : ';'
+    | '.'
     ;
 
 type_ref
@@ -189,9 +182,9 @@ type_ref
     ;
 
 predefined_type
-    : "bool"                                { $$ = AddSymbol($1); }
-    | "int"                                 { $$ = AddSymbol($1); }
-    | "real"                                { $$ = AddSymbol($1); }
+    : "bool"                                { $$ = AddSymbol(r, $1); }
+    | "int"                                 { $$ = AddSymbol(r, $1); }
+    | "real"                                { $$ = AddSymbol(r, $1); }
     ;
 
 named_type
@@ -200,12 +193,11 @@ named_type
 
 clock
     : ident
-    | "true"                                { $$ = AddSymbol($1); }
+    | "true"                                { $$ = AddSymbol(r, $1); }
     ;
 
 type_section
-    : "type" type_defs ';'
-    | "type" type_defs '.'
+    : "type" type_defs section_end
     ;
 
 type_defs
@@ -214,34 +206,26 @@ type_defs
     ;
 
 type_def
-    : extern_type_def
-    | enum_type_def
-    ;
-
-extern_type_def
-    : ident                                 { AddExternType($1); }
-    ;
-
-enum_type_def
-    : ident '=' '(' ident_list ')'          { AddEnumType($1, $4); }
+    : ident                                 { r->prg->add_usr_type($1); }
+    | ident '=' '(' ident_list ')'          { AddEnumType(r, $1, $4); }
     ;
 
 ident
-    : IDENT                                 { $$ = AddSymbol($1); }
+    : IDENT                                 { $$ = AddSymbol(r, $1); }
     ;
 
 function_decl
     : "function" ident '(' params ')' "returns" '(' params ')' opt_end
-                                            { AddUserFunction($2, $4, $8); }
+                                            { AddUserFunction(r, $2, $4, $8); }
     ;
 
 params
     : param
-    | params ';' param                      { $$ = AddIntList($1, $3); }
+    | params ';' param
     ;
 
 param
-    : ident ':' type_ref                    { $$ = AddIntList(GetIntList($1), GetIntList($3)); }
+    : ident ':' type_ref                    { $$ = StartNames(r, $1); r->names.push_back($3); }
     ;
 
 opt_end
@@ -256,43 +240,13 @@ node
     ;
 
 node_header
-    : ident '(' input_groups ')' "returns" '(' output_groups ')' ';'
-                                            { DefineNodeName($1); }
-    ;
-
-input_groups
-    : input_group
-    | input_groups ';' input_group
-    ;
-
-input_group
-    : '(' ident_list ':' type_ref ')' "when" clock   { AddInputs($2, $4, $7); }
-    | ident_list ':' type_ref                        { AddInputs($1, $3, BaseClock()); }
-    ;
-
-output_groups
-    : output_group
-    | output_groups ';' output_group
-    ;
-
-output_group
-    : '(' ident_list ':' type_ref ')' "when" clock   { AddOutputs($2, $4, $7); }
-    | ident_list ':' type_ref                        { AddOutputs($1, $3, BaseClock()); }
+    : ident '(' inputs decl_groups ')' "returns" '(' outputs decl_groups ')' ';'
+                                            { r->prg->def_name($1); }
     ;
 
 var_section
     : %empty
-    | "var" local_groups ';'
-    ;
-
-local_groups
-    : local_group
-    | local_groups ';' local_group
-    ;
-
-local_group
-    : '(' ident_list ':' type_ref ')' "when" clock   { AddLocals($2, $4, $7); }
-    | ident_list ':' type_ref                        { AddLocals($1, $3, BaseClock()); }
+    | "var" locals decl_groups ';'
     ;
 
 body
@@ -306,14 +260,14 @@ statements
     ;
 
 statement
-    : "assert" exp ';'                      { AddAssertion($2); }
-    | ident '=' exp ';'                     { AddEquation($1, $3); }
-    | '(' ident_list ')' '=' exp ';'        { AddTupleEquation($2, $5); }
+    : "assert" exp ';'                      { r->prg->add_assertion($2); }
+    | ident '=' exp ';'                     { r->prg->define_variable($1, $3); }
+    | '(' ident_list ')' '=' exp ';'        { AddTupleEquation(r, $2, $5); }
     ;
 
 ident_list
-    : ident                                 { $$ = GetIntList($1); }
-    | ident_list ',' ident                  { $$ = AddIntList($1, GetIntList($3)); }
+    : ident                                 { $$ = StartNames(r, $1); }
+    | ident_list ',' ident                  { r->names.push_back($3); }
     ;
 
 /* ---------------------------------------------------------------- expressions */
@@ -321,204 +275,138 @@ ident_list
 exp
     : '(' exp ')'                           { $$ = $2; }
     | constant
-    | ident                                 { $$ = GetIdentExp($1); }
-    | "not" exp                             { $$ = UExp(NOT_n, $2); }
-    | "int" exp                             { $$ = UExp(REAL2INT_n, $2); }
-    | "real" exp                            { $$ = UExp(INT2REAL_n, $2); }
-    | '-' exp %prec "pre"                   { $$ = UExp(UMINUS_n, $2); }
-    | "pre" exp                             { $$ = UExp(PRE_n, $2); }
-    | "current" exp                         { $$ = UExp(CURRENT_n, $2); }
-    | exp "->" exp                          { $$ = BExp(ARROW_n, $1, $3); }
-    | exp "when" exp                        { $$ = BExp(WHEN_n, $1, $3); }
-    | exp "xor" exp                         { $$ = BExp(XOR_n, $1, $3); }
-    | exp "or" exp                          { $$ = BExp(OR_n, $1, $3); }
-    | exp "and" exp                         { $$ = BExp(AND_n, $1, $3); }
-    | exp "=>" exp                          { $$ = BExp(IMPL_n, $1, $3); }
-    | exp '=' exp                           { $$ = BExp(EQUAL_n, $1, $3); }
-    | exp "<>" exp                          { $$ = BExp(NEQ_n, $1, $3); }
-    | exp '<' exp                           { $$ = BExp(LT_n, $1, $3); }
-    | exp "<=" exp                          { $$ = BExp(LTE_n, $1, $3); }
-    | exp ">=" exp                          { $$ = BExp(GTE_n, $1, $3); }
-    | exp '>' exp                           { $$ = BExp(GT_n, $1, $3); }
-    | exp '*' exp                           { $$ = BExp(TIMES_n, $1, $3); }
-    | exp '/' exp                           { $$ = BExp(SLASH_n, $1, $3); }
-    | exp '%' exp                           { $$ = BExp(MOD_n, $1, $3); }
-    | exp "mod" exp                         { $$ = BExp(MOD_n, $1, $3); }
-    | exp "div" exp                         { $$ = BExp(DIV_n, $1, $3); }
-    | exp '+' exp                           { $$ = BExp(PLUS_n, $1, $3); }
-    | exp '-' exp                           { $$ = BExp(MINUS_n, $1, $3); }
-    | exp "**" exp                          { $$ = BExp(POWER_n, $1, $3); }
-    | "if" exp "then" exp "else" exp        { $$ = TExp(IF_n, $2, $4, $6); }
+    | ident                                 { $$ = GetIdentExp(r, $1); }
+    | "not" exp                             { $$ = r->prg->get_exp(NOT_n, $2); }
+    | "int" exp                             { $$ = r->prg->get_exp(REAL2INT_n, $2); }
+    | "real" exp                            { $$ = r->prg->get_exp(INT2REAL_n, $2); }
+    | '-' exp %prec "pre"                   { $$ = r->prg->get_exp(UMINUS_n, $2); }
+    | "pre" exp                             { $$ = r->prg->get_exp(PRE_n, $2); }
+    | "current" exp                         { $$ = r->prg->get_exp(CURRENT_n, $2); }
+    | exp "->" exp                          { $$ = r->prg->get_exp(ARROW_n, $1, $3); }
+    | exp "when" exp                        { $$ = r->prg->get_exp(WHEN_n, $1, $3); }
+    | exp "xor" exp                         { $$ = r->prg->get_exp(XOR_n, $1, $3); }
+    | exp "or" exp                          { $$ = r->prg->get_exp(OR_n, $1, $3); }
+    | exp "and" exp                         { $$ = r->prg->get_exp(AND_n, $1, $3); }
+    | exp "=>" exp                          { $$ = r->prg->get_exp(IMPL_n, $1, $3); }
+    | exp '=' exp                           { $$ = r->prg->get_exp(EQUAL_n, $1, $3); }
+    | exp "<>" exp                          { $$ = r->prg->get_exp(NEQ_n, $1, $3); }
+    | exp '<' exp                           { $$ = r->prg->get_exp(LT_n, $1, $3); }
+    | exp "<=" exp                          { $$ = r->prg->get_exp(LTE_n, $1, $3); }
+    | exp ">=" exp                          { $$ = r->prg->get_exp(GTE_n, $1, $3); }
+    | exp '>' exp                           { $$ = r->prg->get_exp(GT_n, $1, $3); }
+    | exp '*' exp                           { $$ = r->prg->get_exp(TIMES_n, $1, $3); }
+    | exp '/' exp                           { $$ = r->prg->get_exp(SLASH_n, $1, $3); }
+    | exp '%' exp                           { $$ = r->prg->get_exp(MOD_n, $1, $3); }
+    | exp "mod" exp                         { $$ = r->prg->get_exp(MOD_n, $1, $3); }
+    | exp "div" exp                         { $$ = r->prg->get_exp(DIV_n, $1, $3); }
+    | exp '+' exp                           { $$ = r->prg->get_exp(PLUS_n, $1, $3); }
+    | exp '-' exp                           { $$ = r->prg->get_exp(MINUS_n, $1, $3); }
+    | exp "**" exp                          { $$ = r->prg->get_exp(POWER_n, $1, $3); }
+    | "if" exp "then" exp "else" exp        { $$ = r->prg->get_exp(IF_n, $2, $4, $6); }
     | call
-    | '#' '(' exp_list_multi ')'            { $$ = NExp(DIESE_n, $3); }
-    | "nor" '(' exp_list ')'                { $$ = NExp(NOR_n, $3); }
-    | '(' exp_list_multi ')'                { $$ = NExp(TUPLE_n, $2); }
+    | '#' '(' exp_list_multi ')'            { $$ = NExp(r, DIESE_n, $3); }
+    | "nor" '(' exp_list ')'                { $$ = NExp(r, NOR_n, $3); }
+    | '(' exp_list_multi ')'                { $$ = NExp(r, TUPLE_n, $2); }
     ;
 
 call
-    : ident '(' exp ')'                     { $$ = GetCallExp($1, $3); }
-    | ident '(' exp_list_multi ')'          { $$ = GetCallExp($1, NExp(TUPLE_n, $3)); }
+    : ident '(' exp ')'                     { $$ = r->prg->get_exp(CALL_n, $3, $1); }
+    | ident '(' exp_list_multi ')'          { $$ = r->prg->get_exp(CALL_n, NExp(r, TUPLE_n, $3), $1); }
     ;
 
 exp_list_multi
-    : exp_list ',' exp                      { $$ = AddExpList($1, GetExpList($3)); }
+    : exp_list ',' exp                      { r->operands.push_back($3); }
     ;
 
 exp_list
-    : exp                                   { $$ = GetExpList($1); }
+    : exp                                   { $$ = StartOperands(r, $1); }
     | exp_list_multi
     ;
 
 constant
-    : "true"                                { $$ = GetBoolConst(AddSymbol($1)); }
-    | "false"                               { $$ = GetBoolConst(AddSymbol($1)); }
-    | INT_LITERAL                           { $$ = GetIntConst(AddSymbol($1)); }
-    | REAL_LITERAL                          { $$ = GetRealConst(AddSymbol($1)); }
+    : "true"                                { $$ = r->prg->get_bool_const(AddSymbol(r, $1)); }
+    | "false"                               { $$ = r->prg->get_bool_const(AddSymbol(r, $1)); }
+    | INT_LITERAL                           { $$ = r->prg->get_int_const(AddSymbol(r, $1)); }
+    | REAL_LITERAL                          { $$ = r->prg->get_real_const(AddSymbol(r, $1)); }
     ;
 
 %%
 
 /* ---------------------------------------------------------------- errors */
 
-void ecprg_error(const char* message) {
-    const char* near = printLexeme(YY_result);
-    if (YY_ecprg)
-        YY_ecprg->error("%s line %d near '%s'", message, yyline, near);
-    else
-        fprintf(stderr, "%s line %d near '%s'\n", message, yyline, near);
-}
-
-/* ---------------------------------------------------------------- lists */
-
-static void FreeIntList(IntList* l) {
-    while (l) {
-        IntList* next = l->tail();
-        delete l;
-        l = next;
-    }
-}
-
-/* Reverses a newest-first list in place; the length fields come out exact. */
-static IntList* IntListInOrder(IntList* rev) {
-    IntList* out = nullptr;
-    while (rev) {
-        IntList* next = rev->tail();
-        rev->init(rev->head(), out);
-        out = rev;
-        rev = next;
-    }
-    return out;
-}
-
-static ExpList* ExpListInOrder(ExpList* rev) {
-    ExpList* out = nullptr;
-    for (ExpList* c = rev; c; c = c->tail()) {
-        ExpList* cell = new ExpList(c->head());
-        cell->concat(out);  /* cell is a one-element list: O(1) */
-        out = cell;
-    }
-    return out;
-}
-
-static IntList* GetIntList(int id) { return new IntList(id); }
-
-/* Both lists newest first: the result is the newest-first list of rev's
- * elements followed by more's. more is short here: one name, or one
- * parameter's name and type. */
-static IntList* AddIntList(IntList* rev, IntList* more) {
-    IntList* in_order = IntListInOrder(more);
-    while (in_order) {
-        IntList* next = in_order->tail();
-        in_order->init(in_order->head(), rev);
-        rev = in_order;
-        in_order = next;
-    }
-    return rev;
-}
-
-static ExpList* GetExpList(Exp* e) { return new ExpList(e); }
-
-/* rev is newest first; more is a one-element list. */
-static ExpList* AddExpList(ExpList* rev, ExpList* more) {
-    more->concat(rev);
-    return more;
+void ecprg_error(EcReader* r, const char* message) {
+    r->prg->error("%s line %d near '%s'", message, r->yyline, printLexeme(r, r->result));
 }
 
 /* ---------------------------------------------------------------- symbols */
 
 /* Interns the token text exactly as add("%s", text) would, without formatting. */
-static int AddSymbol(const char* text) { return YY_Symbols->add_text(text, strlen(text)); }
+static int AddSymbol(EcReader* r, const char* text) { return r->symbols->add_text(text, strlen(text)); }
 
-static int BaseClock() { return YY_ecprg->base_clock(); }
+static int BaseClock(EcReader* r) { return r->prg->base_clock(); }
+
+/* ---------------------------------------------------------------- lists */
+
+static int StartNames(EcReader* r, int first) {
+    int start = (int)r->names.size();
+    r->names.push_back(first);
+    return start;
+}
+
+static int StartOperands(EcReader* r, Exp* first) {
+    int start = (int)r->operands.size();
+    r->operands.push_back(first);
+    return start;
+}
 
 /* ---------------------------------------------------------------- declarations */
 
-static void AddUserConsts(IntList* names, int type_name, int clock) {
-    IntList* l = IntListInOrder(names);
-    for (IntList* c = l; c; c = c->tail())
-        YY_ecprg->add_usr_const(c->head(), YY_ecprg->get_named_type(type_name), clock);
-    FreeIntList(l);
+static void AddGroup(EcReader* r, int names, int type_name, int clock) {
+    EcPrg* prg = r->prg;
+    for (size_t k = (size_t)names; k < r->names.size(); ++k) {
+        int name = r->names[k];
+        EcType* type = prg->get_named_type(type_name);
+        switch (r->decl_kind) {
+        case DECL_CONSTS: prg->add_usr_const(name, type, clock); break;
+        case DECL_INPUTS: prg->add_input(name, type, clock); break;
+        case DECL_OUTPUTS: prg->add_output(name, type, clock, 0); break;
+        case DECL_LOCALS: prg->add_local(name, type, clock); break;
+        }
+    }
+    r->names.resize((size_t)names);
 }
 
-static void AddInputs(IntList* names, int type_name, int clock) {
-    IntList* l = IntListInOrder(names);
-    for (IntList* c = l; c; c = c->tail())
-        YY_ecprg->add_input(c->head(), YY_ecprg->get_named_type(type_name), clock);
-    FreeIntList(l);
+static void AddEnumType(EcReader* r, int name, int constants) {
+    int n = (int)r->names.size() - constants;
+    r->prg->add_usr_type(name, r->names.data() + constants, n);
+    r->names.resize((size_t)constants);
 }
 
-static void AddOutputs(IntList* names, int type_name, int clock) {
-    IntList* l = IntListInOrder(names);
-    for (IntList* c = l; c; c = c->tail())
-        YY_ecprg->add_output(c->head(), YY_ecprg->get_named_type(type_name), clock, 0);
-    FreeIntList(l);
+/* The type of a parameter list (pairs name, type name from `at'): the named
+ * type for one parameter, the tuple type of the type names for several. */
+static EcType* ParamsType(EcReader* r, int at, int end) {
+    std::vector<int> types;
+    for (int k = at + 1; k < end; k += 2) types.push_back(r->names[(size_t)k]);
+    return r->prg->define_type(types.data(), (int)types.size());
 }
 
-static void AddLocals(IntList* names, int type_name, int clock) {
-    IntList* l = IntListInOrder(names);
-    for (IntList* c = l; c; c = c->tail())
-        YY_ecprg->add_local(c->head(), YY_ecprg->get_named_type(type_name), clock);
-    FreeIntList(l);
+static void AddUserFunction(EcReader* r, int name, int inputs, int outputs) {
+    int end = (int)r->names.size();
+    EcPrg* prg = r->prg;
+    EcType* in_type = ParamsType(r, inputs, outputs);
+    EcType* out_type = ParamsType(r, outputs, end);
+    IntList* in = prg->new_list(r->names.data() + inputs, outputs - inputs);
+    IntList* out = prg->new_list(r->names.data() + outputs, end - outputs);
+    prg->add_usr_func(name, in_type, out_type, in, out);
+    r->names.resize((size_t)inputs);
 }
-
-static void AddExternType(int name) { YY_ecprg->add_usr_type(name); }
-
-static void AddEnumType(int name, IntList* constants) {
-    IntList* l = IntListInOrder(constants);
-    YY_ecprg->add_usr_type(name, l);  /* only read by the model */
-    FreeIntList(l);
-}
-
-/* The type of a parameter list (pairs name, type name): the named type for
- * one parameter, the tuple type of the type names for several. */
-static EcType* ParamsType(IntList* params) {
-    IntList* rev = nullptr;
-    for (IntList* c = params; c && c->tail(); c = c->tail()->tail())
-        rev = new IntList(c->tail()->head(), rev);
-    IntList* names = IntListInOrder(rev);
-    EcType* t = YY_ecprg->define_type(names);
-    if (!t || t->name_list() != names) FreeIntList(names);  /* not kept */
-    return t;
-}
-
-static void AddUserFunction(int name, IntList* inputs, IntList* outputs) {
-    IntList* in = IntListInOrder(inputs);
-    IntList* out = IntListInOrder(outputs);
-    EcType* in_type = ParamsType(in);
-    EcType* out_type = ParamsType(out);
-    YY_ecprg->add_usr_func(name, in_type, out_type, in, out);  /* keeps both */
-}
-
-static void DefineNodeName(int name) { YY_ecprg->def_name(name); }
 
 /* ---------------------------------------------------------------- statements */
 
-static void AddAssertion(Exp* e) { YY_ecprg->add_assertion(e); }
-
-static void AddEquation(int name, Exp* e) { YY_ecprg->define_variable(name, e); }
-
-static void AddTupleEquation(IntList* names, Exp* e) {
-    YY_ecprg->define_tuple(IntListInOrder(names), e);  /* the program keeps names */
+static void AddTupleEquation(EcReader* r, int names, Exp* e) {
+    int n = (int)r->names.size() - names;
+    r->prg->define_tuple(r->prg->new_list(r->names.data() + names, n), e);
+    r->names.resize((size_t)names);
 }
 
 /* ---------------------------------------------------------------- expressions */
@@ -526,79 +414,16 @@ static void AddTupleEquation(IntList* names, Exp* e) {
 /* The reference leaf of a declared name. A name without a reference leaf (an
  * assertion's generated name) cannot stand in an expression either and gets
  * the same message. */
-static Exp* GetIdentExp(int name) {
-    Exp* ref = YY_ecprg->reference(name);
-    if (!ref) YY_ecprg->error("undeclared ident '%s'", YY_ecprg->symbol(name));
+static Exp* GetIdentExp(EcReader* r, int name) {
+    Exp* ref = r->prg->reference(name);
+    if (!ref) r->prg->error("undeclared ident '%s'", r->prg->symbol(name));
     return ref;
 }
 
-static Exp* UExp(ExpNature n, Exp* a) { return YY_ecprg->get_exp(n, a); }
-
-static Exp* BExp(ExpNature n, Exp* a, Exp* b) { return YY_ecprg->get_exp(n, a, b); }
-
-static Exp* TExp(ExpNature n, Exp* a, Exp* b, Exp* c) { return YY_ecprg->get_exp(n, a, b, c); }
-
-/* Builds the n-ary node over a newest-first operand list, then releases it. */
-static Exp* NExp(ExpNature n, ExpList* rev) {
-    ExpList* l = ExpListInOrder(rev);
-    delete rev;
-    Exp* e = YY_ecprg->get_exp(n, l);
-    delete l;
+/* The n-ary node over the operands from `operands' on, which it consumes. */
+static Exp* NExp(EcReader* r, ExpNature n, int operands) {
+    int count = (int)r->operands.size() - operands;
+    Exp* e = r->prg->get_exp(n, count, r->operands.data() + operands);
+    r->operands.resize((size_t)operands);
     return e;
-}
-
-static Exp* GetCallExp(int function, Exp* argument) {
-    return YY_ecprg->get_exp(CALL_n, argument, function);
-}
-
-static Exp* GetBoolConst(int id) { return YY_ecprg->get_bool_const(id); }
-static Exp* GetIntConst(int id) { return YY_ecprg->get_int_const(id); }
-static Exp* GetRealConst(int id) { return YY_ecprg->get_real_const(id); }
-
-/* ---------------------------------------------------------------- entry points */
-
-/* Points the reader at a program; the parser starts with no lookahead and
- * no errors counted. */
-static void ReaderStart(EcPrg* prg, SymbolTable* symbols) {
-    YY_Symbols = symbols;
-    YY_ecprg = prg;
-    ecprg_char = ECPRG_EMPTY;
-    ecprg_nerrs = 0;
-}
-
-int EcParseFile(EcPrg* prg, SymbolTable* symbols, FILE* f) {
-    ReaderStart(prg, symbols);
-    yylexInitFile(START_PROGRAM, f);
-    return ecprg_parse();
-}
-
-int EcParse(EcPrg* prg, SymbolTable* symbols, const char* path) {
-    FILE* f = fopen(path, "r");
-    if (!f) {
-        fprintf(stderr, "EcParse : Can't open file '%s'\n", path);
-        return 1;
-    }
-    int status = EcParseFile(prg, symbols, f);
-    fclose(f);
-    return status;
-}
-
-/* Runs an expression parse whose source the caller has just started. */
-static int ExpParse(Exp** result) {
-    int status = ecprg_parse();
-    Exp* e = status == 0 ? ecexp : nullptr;
-    *result = e;
-    return e ? 0 : 1;
-}
-
-int EcExpParseFile(EcPrg* prg, SymbolTable* symbols, FILE* f, Exp** result) {
-    ReaderStart(prg, symbols);
-    yylexInitFile(START_EXPRESSION, f);
-    return ExpParse(result);
-}
-
-int EcExpParseString(EcPrg* prg, SymbolTable* symbols, const char* text, Exp** result) {
-    ReaderStart(prg, symbols);
-    yylexInitString(START_EXPRESSION, text);
-    return ExpParse(result);
 }

@@ -14,6 +14,7 @@
 #include "quorl/ecprg.h"
 #include "quorl/ecprgvar.h"
 #include "quorl/quorl.h"
+#include "quorl/reader.h"
 
 namespace {
 // Longest name a symbol holds whole: a longer one would be cut when interned
@@ -63,18 +64,18 @@ EcType* EcPrgVar::named_type(const char* text, int* type_id) {
 
 // TCL_OK when `text' may name something new: not interned yet, and short
 // enough to be interned whole.
-int EcPrgVar::check_new_name(const char* operation, const char* text) {
+int EcPrgVar::check_new_name(const Operation& op, const char* text) {
     if (too_long(text))
-        return call_error("%s %s : identifier longer than %d characters", name(), operation, SymbolTable::kMaxName);
+        return call_error("%s %s : identifier longer than %d characters", name(), op.name, SymbolTable::kMaxName);
     if (symbols->find("%s", text) != 0)
-        return call_error("%s %s : already used identifier '%s'", name(), operation, text);
+        return call_error("%s %s : already used identifier '%s'", name(), op.name, text);
     return TCL_OK;
 }
 
 // An expression given as a handle of this object, or else as Lustre text.
 Exp* EcPrgVar::expression_of(const char* text) {
     Exp* e = string2exp(text);
-    return e ? e : prg->exp_parse(text);
+    return e ? e : exp_parse(prg, text);
 }
 
 // Prints an expression on standard output, between two level-2 traces.
@@ -86,23 +87,22 @@ static void print_traced(EcPrg* prg, Exp* e) {
 
 // --------------------------------------------------------------- variables
 
-int EcPrgVar::addvar(const char* operation, int count, const char** parameters) {
-    if (count != 1 && count != 2) return call_error("usage: %s %s <type-name> [<var-name>]", name(), operation);
-    if (prg == nullptr) return no_program(operation);
+int EcPrgVar::addvar(const Operation& op, int count, const char** parameters) {
+    const char* operation = op.name;
     int type_id = 0;
     EcType* type = named_type(parameters[0], &type_id);
     if (type == nullptr) return call_error("%s %s : unknown type '%s'", name(), operation, parameters[0]);
     int id;
     if (count == 2) {
-        if (check_new_name(operation, parameters[1]) != TCL_OK) return TCL_ERROR;
+        if (check_new_name(op, parameters[1]) != TCL_OK) return TCL_ERROR;
         id = symbols->add("%s", parameters[1]);
     } else {
         id = built_new_ident("_XX");
     }
     int clock = prg->base_clock();
-    if (operation == ADDIN)
+    if (op.target == ON_INPUTS)
         prg->add_input(id, type, clock);
-    else if (operation == ADDOUT)
+    else if (op.target == ON_OUTPUTS)
         prg->add_output(id, type, clock, 0);
     else
         prg->add_local(id, type, clock);
@@ -113,22 +113,18 @@ int EcPrgVar::addvar(const char* operation, int count, const char** parameters) 
 
 // --------------------------------------------------------------- functions
 
-int EcPrgVar::funcdecl(const char* operation, int count, const char** parameters) {
-    if (count != 1) return call_error("usage: %s %s <index>", name(), operation);
-    if (prg == nullptr) return no_program(operation);
+// "name in-types : out-types", each step of the text interned.
+int EcPrgVar::funcdecl(const Operation& op, int, const char** parameters) {
     int index = 0, id = 0;
-    if (monatoi(parameters[0], &index) != 0) return call_error("usage: %s %s <index>", name(), operation);
-    if (prg->usr_func_at(index, &id) != 0) return call_error("%s %s : index out of bounds", name(), operation);
+    if (monatoi(parameters[0], &index) != 0) return usage_error(op);
+    if (prg->usr_funcs().at(index, &id) != 0) return call_error("%s %s : index out of bounds", name(), op.name);
     FuncInfo* info = prg->get_func_info(id);
-    if (info == nullptr) return call_error("%s %s : unknown function '%s'", name(), operation, (*symbols)[id]);
+    if (info == nullptr) return call_error("%s %s : unknown function '%s'", name(), op.name, (*symbols)[id]);
 
-    // Each step of the text is interned while it fits a symbol; a longer
-    // declaration (a function of thousands of parameters) goes to Tcl as a copy.
-    const size_t fits = SymbolTable::kMaxName;
     std::string text = (*symbols)[id];
     auto append = [&](const char* piece) {
         text += piece;
-        if (text.size() <= fits) symbols->add("%s", text.c_str());
+        if (text.size() <= (size_t)SymbolTable::kMaxName) symbols->add("%s", text.c_str());
     };
     auto append_types = [&](EcType* type) {
         if (type != nullptr && type->is_tuple()) {
@@ -144,17 +140,14 @@ int EcPrgVar::funcdecl(const char* operation, int count, const char** parameters
     append_types(info->inputs_type());
     append(" :");
     append_types(info->outputs_type());
-    Verbose(2, "=> %s %s: %s\n", operation, parameters[0], text.c_str());
-    if (text.size() <= fits) return set_result((*symbols)[symbols->find("%s", text.c_str())]);
-    Tcl_SetResult(owner->interp, const_cast<char*>(text.c_str()), TCL_VOLATILE);
-    return TCL_OK;
+    Verbose(2, "=> %s %s: %s\n", op.name, parameters[0], text.c_str());
+    return set_composed_result(text);
 }
 
-int EcPrgVar::addfunc(const char* operation, int count, const char** parameters) {
-    if (count < 4) return call_error("usage: %s %s <type-name> [<var-name>]", name(), operation);
-    if (prg == nullptr) return no_program(operation);
+int EcPrgVar::addfunc(const Operation& op, int count, const char** parameters) {
+    const char* operation = op.name;
     const char* function = parameters[0];
-    if (check_new_name(operation, function) != TCL_OK) return TCL_ERROR;
+    if (check_new_name(op, function) != TCL_OK) return TCL_ERROR;
     int id = symbols->add("%s", function);  // stays interned whatever follows
 
     std::vector<int> inputs, outputs;
@@ -172,8 +165,7 @@ int EcPrgVar::addfunc(const char* operation, int count, const char** parameters)
             return call_error("%s %s : unknown type '%s'", name(), operation, parameters[i]);
         outputs.push_back(type_id);
     }
-    if (!colon || inputs.empty() || outputs.empty())
-        return call_error("usage: %s %s <type-name> [<var-name>]", name(), operation);
+    if (!colon || inputs.empty() || outputs.empty()) return usage_error(op);
     if (outputs.size() > 1) return call_error("%s", "Sorry, functions outputing tuples are not implemented");
 
     EcType* in_type = prg->define_type(inputs.data(), static_cast<int>(inputs.size()));
@@ -186,10 +178,9 @@ int EcPrgVar::addfunc(const char* operation, int count, const char** parameters)
 
 // --------------------------------------------------------------- expressions
 
-int EcPrgVar::build_exp(const char* operation, int count, const char** parameters) {
-    if (count != 1) return call_error("usage: %s %s <lustre expression>", name(), operation);
-    if (prg == nullptr) return no_program(operation);
-    Exp* e = prg->exp_parse(parameters[0]);  // always parsed: a handle is not accepted here
+int EcPrgVar::build_exp(const Operation& op, int, const char** parameters) {
+    const char* operation = op.name;
+    Exp* e = exp_parse(prg, parameters[0]);  // always parsed: a handle is not accepted here
     if (e == nullptr) return call_error("%s %s : %s", name(), operation, prg->error_msg());
     EcType* type = prg->type(e);
     const char* handle = exp2string(e);
@@ -201,9 +192,8 @@ int EcPrgVar::build_exp(const char* operation, int count, const char** parameter
     return set_result(handle);
 }
 
-int EcPrgVar::equation(const char* operation, int count, const char** parameters) {
-    if (count != 2) return call_error("usage: %s %s <var name> <lustre expression>", name(), operation);
-    if (prg == nullptr) return no_program(operation);
+int EcPrgVar::equation(const Operation& op, int, const char** parameters) {
+    const char* operation = op.name;
     const char* variable = parameters[0];
     int id = 0;
     if (too_long(variable) || !symbols->find_then_get(&id, "%s", variable))
@@ -230,9 +220,8 @@ int EcPrgVar::equation(const char* operation, int count, const char** parameters
     return set_result(handle);
 }
 
-int EcPrgVar::exp_type(const char* operation, int count, const char** parameters) {
-    if (count != 1) return call_error("usage: %s %s <lustre expression>", name(), operation);
-    if (prg == nullptr) return no_program(operation);
+int EcPrgVar::exp_type(const Operation& op, int, const char** parameters) {
+    const char* operation = op.name;
     Exp* e = expression_of(parameters[0]);
     if (e == nullptr) return call_error("%s %s : %s", name(), operation, prg->error_msg());
     const char* result = type_name(prg->type(e), UNNAMED);

@@ -18,11 +18,18 @@
 
 // --------------------------------------------------------------- helpers
 
-int EcPrgVar::no_program(const char* operation) { return call_error("%s %s: no file loaded", name(), operation); }
-
 // Results are texts owned by the object (interned), valid until its next reset.
 int EcPrgVar::set_result(const char* text) {
     Tcl_SetResult(owner->interp, const_cast<char*>(text), TCL_STATIC);
+    return TCL_OK;
+}
+
+// A composed text is interned while it fits a symbol; a longer one (the
+// profile of thousands of variables) is handed to Tcl as a copy instead of
+// being cut.
+int EcPrgVar::set_composed_result(const std::string& text) {
+    if (text.size() <= (size_t)SymbolTable::kMaxName) return set_result((*symbols)[symbols->add("%s", text.c_str())]);
+    Tcl_SetResult(owner->interp, const_cast<char*>(text.c_str()), TCL_VOLATILE);
     return TCL_OK;
 }
 
@@ -44,13 +51,12 @@ void EcPrgVar::trace_counts() {
 
 // --------------------------------------------------------------- init
 
-int EcPrgVar::init(const char* operation, int count, const char** parameters) {
-    if (count > 1) return call_error("usage: %s %s [<node-name>]", name(), operation);
+int EcPrgVar::init(const Operation& op, int count, const char** parameters) {
     const char* node = count == 1 ? parameters[0] : name();
     // Names are interned at most SymbolTable::kMaxName characters long; a
     // longer one would silently become another name, so it is refused.
     if (strlen(node) > (size_t)SymbolTable::kMaxName)
-        return call_error("%s %s : node name longer than %d characters", name(), operation,
+        return call_error("%s %s : node name longer than %d characters", name(), op.name,
                           SymbolTable::kMaxName);
     std::unique_ptr<SymbolTable> table(new SymbolTable());
     std::unique_ptr<EcPrg> program(new EcPrg(table.get()));
@@ -81,11 +87,11 @@ struct StreamCloser {
 // on a duplicate of the channel's descriptor: closing that stream after the
 // parse leaves the channel and its own descriptor open for the script, while
 // the reading position they share moves past what was read.
-int EcPrgVar::load(const char* operation, int count, const char** parameters) {
-    if (count != 1) return call_error("usage: %s %s <ec-file-name>", name(), operation);
+int EcPrgVar::load(const Operation& op, int, const char** parameters) {
+    const char* operation = op.name;
     const char* source = parameters[0];
     StreamCloser input{nullptr};
-    if (strcmp(operation, "load") == 0) {
+    if (op.target == FROM_FILE) {
         input.f = fopen(source, "r");
         if (input.f == nullptr) return call_error("%s: can't open file '%s'", operation, source);
     } else {
@@ -132,9 +138,8 @@ int EcPrgVar::load(const char* operation, int count, const char** parameters) {
 
 // A program with no inputs or outputs, or with variables lacking equations,
 // is printed as the printer writes it: the dump never refuses a program.
-int EcPrgVar::dump(const char* operation, int count, const char** parameters) {
-    if (count >= 2) return call_error("usage: %s %s [<ec-file-name>]", name(), operation);
-    if (prg == nullptr) return no_program(operation);
+int EcPrgVar::dump(const Operation& op, int count, const char** parameters) {
+    const char* operation = op.name;
     FILE* out = stdout;
     const char* target = "stdout";
     if (count == 1) {
@@ -165,93 +170,74 @@ EcType* variable_type(EcPrg* prg, int id) {
 }
 }  // namespace
 
-// "name in-types : out-types". Every step of the text is interned while it
-// fits a symbol (SymbolTable::kMaxName characters); a longer profile (many
-// thousands of variables) is handed to Tcl as a copy instead of being cut.
-// The level-2 trace has no parameter to show in its second field: it shows
-// the object's name there.
-int EcPrgVar::profile(const char* operation, int count, const char**) {
-    if (count != 0) return call_error("%s %s: no parameter expected", name(), operation);
-    if (prg == nullptr) return no_program(operation);
-    const size_t fits = SymbolTable::kMaxName;
+// "name in-types : out-types", each step of the text interned. The level-2
+// trace has no parameter to show in its second field: it shows the object's
+// name there.
+int EcPrgVar::profile(const Operation& op, int, const char**) {
     std::string text = (*symbols)[prg->name()];
     auto intern = [&] {
-        if (text.size() <= fits) symbols->add("%s", text.c_str());
+        if (text.size() <= (size_t)SymbolTable::kMaxName) symbols->add("%s", text.c_str());
     };
-    int id = 0;
-    for (int i = 0; prg->input_at(i, &id) == 0; ++i) {
-        text += ' ';
-        text += type_name(variable_type(prg, id), "?");
-        intern();
-    }
+    auto append_types = [&](const IdList& variables) {
+        int id = 0;
+        for (int i = 0; variables.at(i, &id) == 0; ++i) {
+            text += ' ';
+            text += type_name(variable_type(prg, id), "?");
+            intern();
+        }
+    };
+    append_types(prg->inputs());
     text += " :";
     intern();
-    for (int i = 0; prg->output_at(i, &id) == 0; ++i) {
-        text += ' ';
-        text += type_name(variable_type(prg, id), "?");
-        intern();
-    }
-    Verbose(2, "=> %s %s: %s\n", operation, name(), text.c_str());
-    if (text.size() <= fits) return set_result((*symbols)[symbols->find("%s", text.c_str())]);
-    Tcl_SetResult(owner->interp, const_cast<char*>(text.c_str()), TCL_VOLATILE);
-    return TCL_OK;
+    append_types(prg->outputs());
+    Verbose(2, "=> %s %s: %s\n", op.name, name(), text.c_str());
+    return set_composed_result(text);
 }
 
 // --------------------------------------------------------------- counts
 
-int EcPrgVar::nbelts(const char* operation, int count, const char**) {
-    if (count != 0) return call_error("%s %s: no parameter expected", name(), operation);
-    if (prg == nullptr) return no_program(operation);
-    int value;
-    if (operation == NBINPUTS)
-        value = prg->nb_inputs();
-    else if (operation == NBOUTPUTS)
-        value = prg->nb_outputs();
-    else if (operation == NBLOCALS)
-        value = prg->nb_locals();
-    else if (operation == NBASSERTS)
-        value = prg->nb_asserts();
-    else
-        value = prg->nb_u_funcs();
+int EcPrgVar::nbelts(const Operation& op, int, const char**) {
+    int value = 0;
+    switch (op.target) {
+    case ON_INPUTS: value = prg->nb_inputs(); break;
+    case ON_OUTPUTS: value = prg->nb_outputs(); break;
+    case ON_LOCALS: value = prg->nb_locals(); break;
+    case ON_ASSERTS: value = prg->nb_asserts(); break;
+    default: value = prg->nb_u_funcs(); break;
+    }
     const char* text = (*symbols)[symbols->add("%d", value)];
-    Verbose(2, "=> %s : %d\n", operation, value);
+    Verbose(2, "=> %s : %d\n", op.name, value);
     return set_result(text);
 }
 
 // --------------------------------------------------------------- variables
 
-namespace {
-// The variable at `index' of the list an operation names, in constant time;
-// 0 and *id set, or nonzero when there is no such position.
-int variable_at(EcPrg* prg, const char* operation, int index, int* id) {
-    if (operation == INNAME || operation == INTYPE) return prg->input_at(index, id);
-    if (operation == OUTNAME || operation == OUTTYPE) return prg->output_at(index, id);
-    return prg->local_at(index, id);
+// The variable at the index the script gave, in the list op names: TCL_OK
+// and *id set, or the call error of a bad index.
+int EcPrgVar::variable_at(const Operation& op, const char* index_text, int* id) {
+    int index = 0;
+    if (monatoi(index_text, &index) != 0) return usage_error(op);
+    const IdList& list = op.target == ON_INPUTS    ? prg->inputs()
+                         : op.target == ON_OUTPUTS ? prg->outputs()
+                                                   : prg->locals();
+    if (list.at(index, id) != 0) return call_error("%s %s : index out of bounds", name(), op.name);
+    return TCL_OK;
 }
-}  // namespace
 
-int EcPrgVar::varname(const char* operation, int count, const char** parameters) {
-    if (count != 1) return call_error("usage: %s %s <index>", name(), operation);
-    if (prg == nullptr) return no_program(operation);
-    int index = 0, id = 0;
-    if (monatoi(parameters[0], &index) != 0) return call_error("usage: %s %s <index>", name(), operation);
-    if (variable_at(prg, operation, index, &id) != 0)
-        return call_error("%s %s : index out of bounds", name(), operation);
+int EcPrgVar::varname(const Operation& op, int, const char** parameters) {
+    int id = 0;
+    if (variable_at(op, parameters[0], &id) != TCL_OK) return TCL_ERROR;
     const char* result = (*symbols)[id];
-    Verbose(2, "=> %s %s: %s\n", operation, parameters[0], result);
+    Verbose(2, "=> %s %s: %s\n", op.name, parameters[0], result);
     return set_result(result);
 }
 
 // A variable declared with an undeclared type name has no type: its type
 // reads "<unamed-type>", as a type without a name does.
-int EcPrgVar::vartype(const char* operation, int count, const char** parameters) {
-    if (count != 1) return call_error("usage: %s %s <index>", name(), operation);
-    if (prg == nullptr) return no_program(operation);
-    int index = 0, id = 0;
-    if (monatoi(parameters[0], &index) != 0) return call_error("usage: %s %s <index>", name(), operation);
-    if (variable_at(prg, operation, index, &id) != 0)
-        return call_error("%s %s : index out of bounds", name(), operation);
+int EcPrgVar::vartype(const Operation& op, int, const char** parameters) {
+    int id = 0;
+    if (variable_at(op, parameters[0], &id) != TCL_OK) return TCL_ERROR;
     const char* result = type_name(variable_type(prg, id), "<unamed-type>");
-    Verbose(2, "=> %s %s: %s\n", operation, parameters[0], result);
+    Verbose(2, "=> %s %s: %s\n", op.name, parameters[0], result);
     return set_result(result);
 }

@@ -1,59 +1,14 @@
-// Program objects: the `ecprg' command, the registry of live objects, the
-// object command's dispatch and the call-error form shared by operations.
+// Program objects: the `ecprg' command, the registry of live objects, and
+// the call-error form shared by operations.
 #include "quorl/ecprgvar.h"
 
 #include <cstdarg>
-#include <cstring>
 #include <string>
 
 #include "corvel/errors.h"
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 #include "quorl/quorl.h"
-
-char INIT[] = "init";
-char LOAD[] = "load";
-char LOADCH[] = "loadch";
-char DUMP[] = "dump";
-char PROFILE[] = "profile";
-char NBINPUTS[] = "nb-ins";
-char NBOUTPUTS[] = "nb-outs";
-char NBLOCALS[] = "nb-locs";
-char NBASSERTS[] = "nb-asts";
-char NBFUNCS[] = "nb-funcs";
-char INNAME[] = "in-name";
-char OUTNAME[] = "out-name";
-char LOCNAME[] = "loc-name";
-char INTYPE[] = "in-type";
-char OUTTYPE[] = "out-type";
-char LOCTYPE[] = "loc-type";
-char ADDIN[] = "add-in";
-char ADDOUT[] = "add-out";
-char ADDLOC[] = "add-loc";
-char FUNCDECL[] = "func-decl";
-char ADDFUNC[] = "add-func";
-char EXP[] = "exp";
-char EQ[] = "eq";
-char EXPTYPE[] = "exp-type";
-
-// The operations in matching order, with their handlers.
-static const struct {
-    const char* name;
-    EcPrgVar::Handler handler;
-} OPERATIONS[] = {
-    {INIT, &EcPrgVar::init},         {LOAD, &EcPrgVar::load},
-    {LOADCH, &EcPrgVar::load},       {DUMP, &EcPrgVar::dump},
-    {PROFILE, &EcPrgVar::profile},   {NBINPUTS, &EcPrgVar::nbelts},
-    {NBOUTPUTS, &EcPrgVar::nbelts},  {NBLOCALS, &EcPrgVar::nbelts},
-    {NBASSERTS, &EcPrgVar::nbelts},  {NBFUNCS, &EcPrgVar::nbelts},
-    {INNAME, &EcPrgVar::varname},    {OUTNAME, &EcPrgVar::varname},
-    {LOCNAME, &EcPrgVar::varname},   {INTYPE, &EcPrgVar::vartype},
-    {OUTTYPE, &EcPrgVar::vartype},   {LOCTYPE, &EcPrgVar::vartype},
-    {ADDIN, &EcPrgVar::addvar},      {ADDOUT, &EcPrgVar::addvar},
-    {ADDLOC, &EcPrgVar::addvar},     {FUNCDECL, &EcPrgVar::funcdecl},
-    {ADDFUNC, &EcPrgVar::addfunc},   {EXP, &EcPrgVar::build_exp},
-    {EQ, &EcPrgVar::equation},       {EXPTYPE, &EcPrgVar::exp_type},
-};
 
 // --------------------------------------------------------------- object
 
@@ -136,7 +91,7 @@ int QUORL_ecprg(ClientData client, Tcl_Interp* interp, int argc, const char* arg
         object->command = Tcl_CreateCommand(interp, argv[1], ECPRG_call, object, ECPRG_delete);
         Verbose("creation of : %s\n", object->name());
         trace_registry(owner);
-        return object->init(INIT, argc - 2, argv + 2);
+        return object->run(OPERATIONS[0], argc - 2, argv + 2);  // init
     });
 }
 
@@ -150,16 +105,4 @@ void ECPRG_delete(ClientData client) {
         // Tracing is best effort; the object goes in any case.
     }
     delete object;
-}
-
-int ECPRG_call(ClientData client, Tcl_Interp* interp, int argc, const char* argv[]) {
-    return guard_command(interp, [&] {
-        EcPrgVar* object = static_cast<EcPrgVar*>(client);
-        Verbose("call of : %s\n", object->name());
-        if (argc < 2) return object->owner->cmd_error(argv[0], "<operation> [<param>*]");
-        for (const auto& op : OPERATIONS) {
-            if (strcmp(argv[1], op.name) == 0) return (object->*op.handler)(op.name, argc - 2, argv + 2);
-        }
-        return object->call_error("unknown operation `%s'", argv[1]);
-    });
 }

@@ -4,6 +4,8 @@
 #ifndef QUORL_ECPRGVAR_H
 #define QUORL_ECPRGVAR_H
 
+#include <string>
+
 #include <tcl.h>
 
 class EcPrg;
@@ -13,7 +15,7 @@ class Quorl;
 class SymbolTable;
 
 // Operation names; ECPRG_call matches the first word against these very
-// arrays and hands the matching one to the handler.
+// arrays, and the help text prints them.
 extern char INIT[];
 extern char LOAD[];
 extern char LOADCH[];
@@ -39,16 +41,39 @@ extern char EXP[];
 extern char EQ[];
 extern char EXPTYPE[];
 
+class EcPrgVar;
+
+// What a shared handler works on, told by the operation's row.
+enum OperationTarget { ON_PROGRAM, ON_INPUTS, ON_OUTPUTS, ON_LOCALS, ON_ASSERTS, ON_FUNCS,
+                       FROM_FILE, FROM_CHANNEL };
+
+// One operation of a program object. ECPRG_call checks the parameter count
+// against [min_params, max_params] (max -1: no limit), then that a program
+// is there when the operation needs one, and only then calls the handler.
+struct Operation {
+    const char* name;  // one of the arrays above
+    int (EcPrgVar::*handler)(const Operation& op, int count, const char** parameters);
+    int min_params;
+    int max_params;
+    // The call error of a wrong parameter count: a format that takes the
+    // object's and the operation's names.
+    const char* usage;
+    bool needs_program;
+    OperationTarget target;
+};
+
+// The operations in the order ECPRG_call matches them.
+extern const Operation OPERATIONS[24];
+
 class EcPrgVar {
 public:
-    // Handlers take the operation name, the number of parameters and the
-    // parameters (the words after the operation), and return a Tcl status.
-    typedef int (EcPrgVar::*Handler)(const char* operation, int count, const char** parameters);
-
     EcPrgVar(Quorl* owner, EcPrgVar* next);
     ~EcPrgVar();
     EcPrgVar(const EcPrgVar&) = delete;
     EcPrgVar& operator=(const EcPrgVar&) = delete;
+
+    // Checks the parameters of op as its row says, then runs its handler.
+    int run(const Operation& op, int count, const char** parameters);
 
     // Drops the program, its table and every handle; the caller installs a
     // new prg and symbols right after.
@@ -57,6 +82,8 @@ public:
     // "Quorl: bad `<object>' call\n=> " and the formatted message as the
     // interpreter result; returns TCL_ERROR.
     int call_error(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // The usage error of op.
+    int usage_error(const Operation& op);
 
     // The object's current command name (follows `rename').
     const char* name() const;
@@ -64,22 +91,22 @@ public:
     // The list without `object' (unchanged when it is not there).
     static EcPrgVar* remove(EcPrgVar* list, EcPrgVar* object);
 
-    // ---- creating, printing and querying the program (ecprgvar-query.cpp)
-    int init(const char* operation, int count, const char** parameters);
-    int load(const char* operation, int count, const char** parameters);
-    int dump(const char* operation, int count, const char** parameters);
-    int profile(const char* operation, int count, const char** parameters);
-    int nbelts(const char* operation, int count, const char** parameters);
-    int varname(const char* operation, int count, const char** parameters);
-    int vartype(const char* operation, int count, const char** parameters);
+    // ---- making, printing and querying the program (ecprgvar-query.cpp)
+    int init(const Operation& op, int count, const char** parameters);
+    int load(const Operation& op, int count, const char** parameters);
+    int dump(const Operation& op, int count, const char** parameters);
+    int profile(const Operation& op, int count, const char** parameters);
+    int nbelts(const Operation& op, int count, const char** parameters);
+    int varname(const Operation& op, int count, const char** parameters);
+    int vartype(const Operation& op, int count, const char** parameters);
 
     // ---- building (ecprgvar-build.cpp)
-    int addvar(const char* operation, int count, const char** parameters);
-    int funcdecl(const char* operation, int count, const char** parameters);
-    int addfunc(const char* operation, int count, const char** parameters);
-    int build_exp(const char* operation, int count, const char** parameters);
-    int equation(const char* operation, int count, const char** parameters);
-    int exp_type(const char* operation, int count, const char** parameters);
+    int addvar(const Operation& op, int count, const char** parameters);
+    int funcdecl(const Operation& op, int count, const char** parameters);
+    int addfunc(const Operation& op, int count, const char** parameters);
+    int build_exp(const Operation& op, int count, const char** parameters);
+    int equation(const Operation& op, int count, const char** parameters);
+    int exp_type(const Operation& op, int count, const char** parameters);
 
     // A fresh identifier "<prefix><n>", n the first number after
     // ident_counter whose text is not interned in symbols.
@@ -90,23 +117,24 @@ public:
     // object issued since its last reset.
     Exp* string2exp(const char* text);
 
-    SymbolTable* exp_table;   // owned: issued expression handles
-    EcPrgVar* next;           // next object of owner->ecprg_list
-    EcPrg* prg;               // owned: the current program, or null
-    SymbolTable* symbols;     // owned: prg's symbol table, or null
-    Tcl_Command command;      // the object's Tcl command
-    Quorl* owner;             // the Quorl whose `ecprg' made the object
-    int ident_counter;        // last number used by built_new_ident
+    SymbolTable* exp_table;  // owned: issued expression handles
+    EcPrgVar* next;          // next object of owner->ecprg_list
+    EcPrg* prg;              // owned: the current program, or null
+    SymbolTable* symbols;    // owned: prg's symbol table, or null
+    Tcl_Command command;     // the object's Tcl command
+    Quorl* owner;            // the Quorl whose `ecprg' made the object
+    int ident_counter;       // last number used by built_new_ident
 
 private:
-    // Shared steps of the handlers.
-    int no_program(const char* operation);
     int set_result(const char* text);
+    // A text too long to be one result symbol goes to Tcl as a copy.
+    int set_composed_result(const std::string& text);
     const char* type_name(EcType* type, const char* unnamed);
     void trace_counts();
+    int variable_at(const Operation& op, const char* index_text, int* id);
     Exp* expression_of(const char* text);
     EcType* named_type(const char* text, int* type_id);
-    int check_new_name(const char* operation, const char* text);
+    int check_new_name(const Operation& op, const char* text);
 };
 
 // The command procedure of every program object, and its deletion procedure.

@@ -1,15 +1,15 @@
-// Expression nodes, operator natures, property lists, operand lists and the
-// program's expression store.
+// Expression nodes, operator natures and property lists.
 #include "quorl/exp.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <new>
 
+#include "corvel/chain.h"
+#include "corvel/errors.h"
 #include "corvel/fract.h"
-#include "corvel/symbols.h"
-#include "quorl/ecprg.h"
 
 const char* const ExpNatureKeys[NB_EXP_NATURES][2] = {
     {"", "ERROR_n"},      {"", "CONST_n"},       {"", "INPUT_n"},
@@ -40,54 +40,12 @@ const char* nodekey(int nature)
     return ExpNatureKeys[nature][1];
 }
 
-static int EXP_KEY_COUNTER = 0;
+// Atomic: programs printed in different threads never share a key.
+static std::atomic<int> EXP_KEY_COUNTER{0};
 
 int take_a_key()
 {
     return ++EXP_KEY_COUNTER;
-}
-
-// ------------------------------------------------------------------ ExpInfo
-
-ExpInfo::ExpInfo(int key, void* value, ExpInfo* next)
-    : _key(key), _value(value), _next(next) {}
-
-ExpInfo::~ExpInfo()
-{
-    ExpInfo* rest = _next;
-    while (rest) {
-        ExpInfo* n = rest->_next;
-        rest->_next = nullptr;
-        delete rest;
-        rest = n;
-    }
-}
-
-// ------------------------------------------------------------------ ExpList
-
-ExpList::ExpList(Exp* e) : _length(1), _head(e), _next(nullptr) {}
-
-ExpList::~ExpList()
-{
-    ExpList* rest = _next;
-    while (rest) {
-        ExpList* n = rest->_next;
-        rest->_next = nullptr;
-        delete rest;
-        rest = n;
-    }
-}
-
-void ExpList::concat(ExpList* other)
-{
-    if (!other) return;
-    ExpList* cell = this;
-    for (;;) {
-        cell->_length += other->_length;
-        if (!cell->_next) break;
-        cell = cell->_next;
-    }
-    cell->_next = other;
 }
 
 // ------------------------------------------------------------------ Exp
@@ -158,19 +116,6 @@ Exp::Exp(ExpNature n, Exp* a, Exp* b, Exp* c)
     set_operands(3, ops);
 }
 
-Exp::Exp(ExpNature n, ExpList* l)
-{
-    ExpInit();
-    _nature = n;
-    int count = l ? l->length() : 0;
-    if (count <= 0) return;
-    std::vector<Exp*> ops;
-    ops.reserve(count);
-    for (ExpList* c = l; c && static_cast<int>(ops.size()) < count; c = c->tail())
-        ops.push_back(c->head());
-    set_operands(static_cast<int>(ops.size()), ops.data());
-}
-
 Exp::Exp(ExpNature n, int count, Exp** ops)
 {
     ExpInit();
@@ -227,7 +172,7 @@ Exp::Exp(ExpNature n, int ident, EcType* type)
 
 Exp::~Exp()
 {
-    delete _infos;   // iterative over the list
+    delete_chain(_infos, &ExpInfo::next);
     if (_arity > 0 && uses_heap()) delete[] _ops.h.heap;
     delete linear();
 }
@@ -256,7 +201,7 @@ const Fract& Exp::fract_constant() const
 int Exp::projection_order() const
 {
     if (_nature != PROJ_n) {
-        EcPrg::ierror("projection_order called on '%s' operator", nodekey(nature()));
+        ierror("projection_order called on '%s' operator", nodekey(nature()));
         return 0;
     }
     return order();
@@ -265,7 +210,7 @@ int Exp::projection_order() const
 int Exp::function_ident() const
 {
     if (_nature != CALL_n) {
-        EcPrg::ierror("Exp::function_name called on '%s' operator", nodekey(nature()));
+        ierror("Exp::function_name called on '%s' operator", nodekey(nature()));
         return 0;
     }
     return order();
@@ -300,20 +245,6 @@ void* Exp::get_ptr_info(int key) const
 int Exp::get_int_info(int key) const
 {
     return static_cast<int>(reinterpret_cast<intptr_t>(get_ptr_info(key)));
-}
-
-// ------------------------------------------------------------------ ExpHeap
-
-ExpHeap::~ExpHeap()
-{
-    delete _exp;
-    ExpHeap* rest = _next;
-    while (rest) {
-        ExpHeap* n = rest->_next;
-        rest->_next = nullptr;
-        delete rest;
-        rest = n;
-    }
 }
 
 static_assert(sizeof(Exp) <= 48, "a node stays within 48 bytes");

@@ -1,15 +1,13 @@
-// Expression nodes of an ec program, their operator kinds, property lists and
-// the operand lists the reader builds before making n-ary nodes.
+// Expression nodes of an ec program, their operator kinds and property lists.
 //
 // Every node made through EcPrg::get_exp (and every reference leaf made by the
-// program) lives in the program's ExpStore and is released by it; such a node
+// program) lives in the program's ExpHeap and is released by it; such a node
 // must never be deleted by anyone else. A node never owns its operands, so
 // nodes may be shared by any number of parents.
 #ifndef QUORL_EXP_H
 #define QUORL_EXP_H
 
 #include <cstddef>
-#include <vector>
 
 #include "corvel/chunk_store.h"
 
@@ -43,11 +41,9 @@ const char* nodekey(int nature);
 int take_a_key();
 
 // One entry of a node's property list (sorted by decreasing key).
-// Destroying an entry destroys the rest of the list behind it (iteratively).
 class ExpInfo {
 public:
-    ExpInfo(int key, void* value, ExpInfo* next);
-    ~ExpInfo();
+    ExpInfo(int key, void* value, ExpInfo* next) : _key(key), _value(value), _next(next) {}
     ExpInfo(const ExpInfo&) = delete;
     ExpInfo& operator=(const ExpInfo&) = delete;
 
@@ -65,28 +61,6 @@ private:
 
 class Exp;
 
-// Operand list built by the reader; destroying a cell destroys the cells
-// behind it (iteratively), never the expressions.
-class ExpList {
-public:
-    explicit ExpList(Exp* e);
-    ~ExpList();
-    ExpList(const ExpList&) = delete;
-    ExpList& operator=(const ExpList&) = delete;
-
-    int length() const { return _length; }
-    Exp* head() const { return _head; }
-    ExpList* tail() const { return _next; }
-    // Links other behind the last cell; every cell of this list gains
-    // other's length. A null other changes nothing.
-    void concat(ExpList* other);
-
-private:
-    int _length;
-    Exp* _head;
-    ExpList* _next;
-};
-
 // One expression node.
 class Exp {
 public:
@@ -94,7 +68,6 @@ public:
     Exp(ExpNature n, Exp* a, int k);                 // PROJ_n order / CALL_n function
     Exp(ExpNature n, Exp* a, Exp* b);
     Exp(ExpNature n, Exp* a, Exp* b, Exp* c);
-    Exp(ExpNature n, ExpList* l);                    // the list is not consumed
     Exp(ExpNature n, int count, Exp** ops);
     Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant);   // RCL_n
     Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant); // ICL_n
@@ -177,29 +150,8 @@ private:
     bool _lin_node = false;    // made with coefficients (ICL_n / RCL_n)
 };
 
-// One cell of a list of nodes that owns them. Destroying a cell destroys its
-// node and then the rest of the list (iteratively). The program itself keeps
-// its nodes in an ExpStore; this cell type serves standalone node lists.
-class ExpHeap {
-public:
-    ExpHeap(Exp* e, ExpHeap* next) : _exp(e), _next(next) {}
-    ~ExpHeap();
-    ExpHeap(const ExpHeap&) = delete;
-    ExpHeap& operator=(const ExpHeap&) = delete;
-
-    Exp* exp() const { return _exp; }
-    ExpHeap* next() const { return _next; }
-    // Detaches the rest of the list, so that deleting this cell releases
-    // only its own node; returns the rest.
-    ExpHeap* unlink() { ExpHeap* n = _next; _next = nullptr; return n; }
-
-private:
-    Exp* _exp;
-    ExpHeap* _next;
-};
-
 // The program's expression heap: every node lives in chunks of raw storage
 // (no allocation per node), newest last.
-using ExpStore = ChunkStore<Exp>;
+using ExpHeap = ChunkStore<Exp>;
 
 #endif

@@ -1,62 +1,75 @@
 // Hand-written scanner of ec text: turns a file or a NUL-terminated string
-// into the token stream pulled by the ec parser through ecprg_lex().
-//
-// All scanner state is module-level (one parse at a time, never nested) and
-// is set up again by yylexInitFile / yylexInitString.
+// into the token stream pulled by the ec parser through ecprg_lex(). The
+// state of one parse, the scanner's and the grammar actions', is one
+// EcReader: parses in different threads never meet.
 #ifndef QUORL_LEXER_H
 #define QUORL_LEXER_H
 
 #include <cstdio>
+#include <memory>
+#include <vector>
 
-#include "ecprg.tab.h"  // token codes (258..295) and ecprg_lval
+#include "ecprg.tab.h"  // token codes (258..295), ECPRG_STYPE, ecprg_parse
 
 class EcPrg;
+class Exp;
 class SymbolTable;
 
 // Longest text a token can carry, NUL excluded.
 enum { LEX_MAX_TEXT = 1023 };
 
-// ---------------------------------------------------------------- state
-extern FILE* YY_infile;         // the input file, when reading a file
-extern const char* YY_instring; // read position in the input string; when
-                                // set it is the source
-extern int carcour;             // current character, -1 at end of input
-extern int yyline;              // current line, from 1
-extern int YYLEX_BOOT;          // start token still to deliver, 0 once done
-extern int YY_result;           // code of the last token returned
-extern char buffer[LEX_MAX_TEXT + 1];     // text of the word/number/pair read
-extern char lexemeBuff[LEX_MAX_TEXT + 1]; // printLexeme's one-char rendering
-extern EcPrg* YY_ecprg;         // program being read (lexical errors go there)
-extern SymbolTable* YY_Symbols; // its symbol table
+// Which declarations a declaration group of the text makes.
+enum DeclKind { DECL_CONSTS, DECL_INPUTS, DECL_OUTPUTS, DECL_LOCALS };
 
-// ---------------------------------------------------------------- keywords
-struct LexKeyword {
-    const char* text;
-    int code;
-    int carries_text;  // 1 when the token value receives the text
+struct EcReader {
+    EcReader(EcPrg* program, SymbolTable* table) : prg(program), symbols(table) {}
+    EcReader(const EcReader&) = delete;
+    EcReader& operator=(const EcReader&) = delete;
+
+    // ---- the source: [cur, end) holds the characters not yet read. A file
+    // is read into `window' a block at a time; a string is its own window.
+    FILE* file = nullptr;
+    std::unique_ptr<unsigned char[]> window;
+    const unsigned char* cur = nullptr;
+    const unsigned char* end = nullptr;
+    bool eof = true;  // no more characters will come
+
+    // ---- the scanner
+    int carcour = -1;  // current character, -1 at end of input
+    int yyline = 1;    // current line, from 1
+    int boot = 0;      // start token still to deliver, 0 once delivered
+    int result = 0;    // code of the last token returned
+    char buffer[LEX_MAX_TEXT + 1] = {};  // the word, number or pair being read
+    // The parser may read one lookahead token before it reduces the rule
+    // that interns the previous token's text, so token texts rotate through
+    // a ring: a text stays intact for the next three text-carrying tokens.
+    char ring[4][LEX_MAX_TEXT + 1] = {};
+    int ring_next = 0;
+    const char* last_text = "";  // text of the last text-carrying token
+    char lexeme[2] = {};         // printLexeme's one-character rendering
+
+    // ---- what the grammar's actions build
+    EcPrg* prg;
+    SymbolTable* symbols;
+    Exp* ecexp = nullptr;          // root of an accepted expression parse
+    DeclKind decl_kind = DECL_CONSTS;
+    // Lists under construction, innermost last: a list is a start index in
+    // one of these stacks, and its elements run to the stack's top.
+    std::vector<int> names;        // identifiers, or parameter name/type pairs
+    std::vector<Exp*> operands;
 };
-extern const LexKeyword Keywords[27];
-extern const LexKeyword SpecKeywords[6];
 
-// ---------------------------------------------------------------- operations
 // Start the scanner on a file (read from its current position) or on a
 // NUL-terminated string; start_token is delivered first. Returns 1 when the
 // first character is not end of input, else 0.
-int yylexInitFile(int start_token, FILE* f);
-int yylexInitString(int start_token, const char* text);
+int yylexInitFile(EcReader* r, int start_token, FILE* f);
+int yylexInitString(EcReader* r, int start_token, const char* text);
 
-// Reads the next character of the current source into *c and returns it;
-// -1 at end of input (sticky). A newline adds one to yyline.
-int GetChar(int* c);
-
-// Next token code; -1 at end of input or after a lexical error.
-int ecprg_lex();
+// Next token code, its text (if it carries one) in lval->text; -1 at end of
+// input or after a lexical error, whose message goes to the program.
+int ecprg_lex(ECPRG_STYPE* lval, EcReader* r);
 
 // Text standing for a token code in messages.
-const char* printLexeme(int code);
-
-// Debugging entry: prints the token stream of a file on standard output.
-// Returns 0, or 1 when the file cannot be opened.
-int EcLexTest(SymbolTable* symbols, const char* path);
+const char* printLexeme(EcReader* r, int code);
 
 #endif

@@ -1,10 +1,13 @@
 // What a symbol identifier stands for in a program: an IdentInfo (variable,
-// constant, assertion) or a FuncInfo (external function), kept in a
+// constant, assertion) or a FuncInfo (external function), found through a
 // SymbolInfoArray indexed by identifier.
 #ifndef QUORL_SYMINFO_H
 #define QUORL_SYMINFO_H
 
 #include <vector>
+
+#include "corvel/chunk_store.h"
+#include "corvel/huge_pages.h"
 
 class EcType;
 class Exp;
@@ -40,9 +43,6 @@ public:
     ~IdentInfo() override;
     IdentInfo* is_ident() override { return this; }
 
-    // Tuple members null, definition and reference null, index -1, value 0.
-    void Init();
-
     int ident() const { return _ident; }
     EcType* type() const { return _type; }
     int clock() const { return _clock; }
@@ -77,22 +77,21 @@ private:
     int _clock;
     IdentMode _mode;
     EcType* _type;
-    IntList* _tuple;
-    Exp* _def;
-    Exp* _ref;
+    IntList* _tuple = nullptr;
+    Exp* _def = nullptr;
+    Exp* _ref = nullptr;
     union {
         int i;
         float f;
-    } _value;
-    int _index;
+    } _value{};
+    int _index = -1;
 };
 
 class FuncInfo : public SymbolInfo {
 public:
-    // Keeps (and releases) the two parameter lists; either may be null.
+    // The parameter lists (cells owned by the program) may be null.
     FuncInfo(int ident, FuncMode mode, EcType* inputs_type, EcType* outputs_type,
              IntList* inputs, IntList* outputs);
-    ~FuncInfo() override;
     FuncInfo* is_function() override { return this; }
 
     FuncMode func_mode() const { return _mode; }
@@ -118,59 +117,34 @@ private:
     IntList* _outputs;
 };
 
-// Growable array of SymbolInfo* in chunks that never move. Every chunk has
-// the capacity of the first; chunk k has base k * capacity. The first chunk
-// keeps a directory of all chunks, so operator[] is O(1) for any index.
-// Every access, a read included, counts as use for size().
+// The records of a program by symbol identifier, each with its reference
+// leaf as it was when the record was placed: the reader resolves a name with
+// one read. The array refers to records; the program's stores own them.
 class SymbolInfoArray {
 public:
-    SymbolInfoArray(int capacity, int base);
-    // Deletes every non-null info of every chunk from this one on, then the
-    // chunks (iteratively).
-    ~SymbolInfoArray();
-    SymbolInfoArray(const SymbolInfoArray&) = delete;
-    SymbolInfoArray& operator=(const SymbolInfoArray&) = delete;
-
-    // Slot of index i (relative to this chunk's base), i >= 0.
-    SymbolInfo*& operator[](int i);
-    // One more than the highest index ever accessed (0 when none).
-    int size() const;
-
-    int capacity() const { return _capacity; }
-    int base() const { return _base; }
-    SymbolInfoArray* next() const { return _next; }
-    int highest_used() const { return _highest; }
+    // The record of ident, or null.
+    SymbolInfo* operator[](int ident) const {
+        return ident > 0 && (size_t)ident < _slots.size() ? _slots[(size_t)ident].info : nullptr;
+    }
+    // The reference leaf of ident's record, or null.
+    Exp* reference(int ident) const {
+        return ident > 0 && (size_t)ident < _slots.size() ? _slots[(size_t)ident].ref : nullptr;
+    }
+    // Places s (or null) at ident > 0. Throws std::bad_alloc with the array
+    // unchanged when it cannot grow.
+    void set(int ident, SymbolInfo* s);
 
 private:
-    SymbolInfoArray* chunk_for(int k);   // k-th chunk from this one, made as needed
-
-    SymbolInfo** _slots;
-    int _capacity;
-    SymbolInfoArray* _next;
-    int _highest;
-    int _base;
-    // Chunks from this one on, this one first; kept by the chunk that was
-    // constructed directly (the head), empty in the chunks it made.
-    std::vector<SymbolInfoArray*> _dir;
+    struct Slot {
+        SymbolInfo* info;
+        Exp* ref;
+    };
+    std::vector<Slot, HugePageAllocator<Slot>> _slots;
 };
 
-// One cell of a list of records that owns them: destroying a cell deletes its
-// info and then the rest of the list (iteratively).
-class SymbolInfoHeap {
-public:
-    SymbolInfoHeap(SymbolInfo* info, SymbolInfoHeap* next) : _info(info), _next(next) {}
-    ~SymbolInfoHeap();
-    SymbolInfoHeap(const SymbolInfoHeap&) = delete;
-    SymbolInfoHeap& operator=(const SymbolInfoHeap&) = delete;
-
-    SymbolInfo* info() const { return _info; }
-    SymbolInfoHeap* next() const { return _next; }
-    // Detaches the rest; returns it.
-    SymbolInfoHeap* unlink() { SymbolInfoHeap* n = _next; _next = nullptr; return n; }
-
-private:
-    SymbolInfo* _info;
-    SymbolInfoHeap* _next;
-};
+// Every IdentInfo a program makes, newest last: a failed expression parse
+// releases the newest ones. Function records have a store of their own.
+using SymbolInfoHeap = ChunkStore<IdentInfo>;
+using FuncInfoStore = ChunkStore<FuncInfo>;
 
 #endif

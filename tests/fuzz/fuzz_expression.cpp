@@ -1,5 +1,5 @@
 // libFuzzer target of the expression reader: the input, NUL-terminated, is
-// parsed and typed by EcPrg::exp_parse against a fixed program that declares
+// parsed and typed by exp_parse against a fixed program that declares
 // inputs of every kind of type, constants, functions and an enumerated type.
 // An accepted expression is typed again and printed (to /dev/null). Then a
 // known expression is parsed on the same program, so that anything a failed
@@ -49,11 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!in || EcParseFile(prg, symbols, in) != 0) abort();  // the fixed program must load
     (void)fclose(in);  // a read-only memory stream: closing cannot lose data
 
-    if (Exp* e = prg->exp_parse(text.c_str())) {
+    if (Exp* e = exp_parse(prg, text.c_str())) {
         if (prg->type(e) == nullptr) abort();  // a typed root keeps its type
         print_to_null(e, symbols);
     }
-    Exp* again = prg->exp_parse("if b then x + 1 else y * k");
+    Exp* again = exp_parse(prg, "if b then x + 1 else y * k");
     if (!again) abort();
     print_to_null(again, symbols);
 

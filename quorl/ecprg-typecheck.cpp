@@ -8,7 +8,7 @@
 // recursive walk would, so the messages and their order are the same.
 #include <vector>
 
-#include "corvel/intlist.h"
+#include "corvel/errors.h"
 #include "quorl/ecprg.h"
 
 namespace {
@@ -56,7 +56,7 @@ static EcType* type_node(EcPrg* prg, Exp* e) {
         return nullptr;
     }
     if (e->arity() < required_arity(n)) {
-        EcPrg::ierror("EcPrg::type: '%s' node with %d operands\n", kind, e->arity());
+        ierror("EcPrg::type: '%s' node with %d operands\n", kind, e->arity());
         return nullptr;
     }
     EcType* a = operand_type(e, 0);
@@ -156,7 +156,7 @@ static EcType* type_node(EcPrg* prg, Exp* e) {
         prg->error("type error: bad '%s' operands", prg->symbol(e->order()));
         return nullptr;
     }
-    EcPrg::ierror("EcPrg::type: unknown nature %d\n", n);
+    ierror("EcPrg::type: unknown nature %d\n", n);
     return nullptr;
 }
 
