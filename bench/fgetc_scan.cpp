@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
         ++bytes;
         if (c == '\n') ++lines;
     }
-    (void)std::fclose(f);   // read only: nothing to lose
+    (void)std::fclose(f);  // read only: nothing to lose
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%.6f %ld %ld\n", s, bytes, lines);
     return 0;

@@ -40,10 +40,11 @@ enum Kind { INT_A, BOOL_A, REAL_A, INT_B, COLOR, INT_WHEN, BOOL_B, INT_C };
 
 const char* kind_type(int k) {
     switch (k) {
-    case BOOL_A: case BOOL_B: return "bool";
-    case REAL_A: return "real";
-    case COLOR: return "color";
-    default: return "int";
+        case BOOL_A:
+        case BOOL_B: return "bool";
+        case REAL_A: return "real";
+        case COLOR: return "color";
+        default: return "int";
     }
 }
 
@@ -58,11 +59,12 @@ std::string ref(int k) {
     long count = n_locals / 8 + (n_locals % 8 > k ? 1 : 0);
     if (count == 0) {
         switch (k) {
-        case BOOL_A: case BOOL_B: return "c";
-        case REAL_A: return "x";
-        case COLOR: return "red";
-        case INT_WHEN: return "(i when c)";
-        default: return "i";
+            case BOOL_A:
+            case BOOL_B: return "c";
+            case REAL_A: return "x";
+            case COLOR: return "red";
+            case INT_WHEN: return "(i when c)";
+            default: return "i";
         }
     }
     long j = rng->below(count);
@@ -86,25 +88,20 @@ std::string equation(long i) {
     std::string v = "v" + std::to_string(i);
     long lit = rng->below(100);
     switch (i % 8) {
-    case INT_A:
-        return v + " = if " + any_bool() + " then " + any_int() + " + " + std::to_string(lit) +
-               " else " + any_int() + ";";
-    case BOOL_A:
-        return v + " = " + any_bool() + " and not (" + any_int() + " > " + std::to_string(lit) +
-               ") or c;";
-    case REAL_A:
-        return v + " = 0.5 -> pre " + ref(REAL_A) + " + real " + any_int() + ";";
-    case INT_B:
-        return v + " = " + any_int() + " mod 7 + current " + ref(INT_WHEN) + ";";
-    case COLOR:
-        return v + " = if " + any_bool() + " then " + (lit % 2 ? "green" : "blue") + " else pre " +
-               ref(COLOR) + ";";
-    case INT_WHEN:
-        return v + " = " + any_int() + " when c;";
-    case BOOL_B:
-        return v + " = g(" + ref(REAL_A) + ") xor (" + ref(COLOR) + " = red);";
-    default:
-        return v + " = f(" + any_int() + ", i) div 3 - k;";
+        case INT_A:
+            return v + " = if " + any_bool() + " then " + any_int() + " + " + std::to_string(lit) +
+                   " else " + any_int() + ";";
+        case BOOL_A:
+            return v + " = " + any_bool() + " and not (" + any_int() + " > " + std::to_string(lit) +
+                   ") or c;";
+        case REAL_A: return v + " = 0.5 -> pre " + ref(REAL_A) + " + real " + any_int() + ";";
+        case INT_B: return v + " = " + any_int() + " mod 7 + current " + ref(INT_WHEN) + ";";
+        case COLOR:
+            return v + " = if " + any_bool() + " then " + (lit % 2 ? "green" : "blue") +
+                   " else pre " + ref(COLOR) + ";";
+        case INT_WHEN: return v + " = " + any_int() + " when c;";
+        case BOOL_B: return v + " = g(" + ref(REAL_A) + ") xor (" + ref(COLOR) + " = red);";
+        default: return v + " = f(" + any_int() + ", i) div 3 - k;";
     }
 }
 
@@ -127,7 +124,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::uint64_t seed = argc == 3 ? std::strtoull(argv[2], nullptr, 10) : 1;
-    static Rng r(seed);   // rng points at it for the whole run
+    static Rng r(seed);  // rng points at it for the whole run
     rng = &r;
 
     std::FILE* out = stdout;
@@ -151,7 +148,8 @@ int main(int argc, char** argv) {
         std::string eq = equation(i);
         std::fputs(eq.c_str(), out);
         std::fputc('\n', out);
-        if (i % 32 == 31) std::fprintf(out, "assert %s => %s;\n", any_bool().c_str(), any_bool().c_str());
+        if (i % 32 == 31)
+            std::fprintf(out, "assert %s => %s;\n", any_bool().c_str(), any_bool().c_str());
     }
     std::fprintf(out, "  o = %s;\n", ref(INT_A).c_str());
     std::fprintf(out, "  ok = %s;\n", ref(BOOL_A).c_str());

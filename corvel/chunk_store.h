@@ -26,12 +26,15 @@ public:
         locate(_size, &k, &i);
         while (_chunks.size() <= k) {
             size_t cap = chunk_capacity(_chunks.size());
-            _chunks.reserve(_chunks.size() + 1);   // no failure after the allocation
+            _chunks.reserve(_chunks.size() + 1);  // no failure after the allocation
             _chunks.push_back(static_cast<T*>(huge_page_alloc(chunk_bytes(cap))));
         }
         return _chunks[k] + i;
     }
-    T* commit(T* e) { ++_size; return e; }
+    T* commit(T* e) {
+        ++_size;
+        return e;
+    }
 
     size_t size() const { return _size; }
     // Object i in creation order, 0 <= i < size().
@@ -68,7 +71,9 @@ private:
     // a store is declared.)
     static const size_t kChunkBytes = size_t(2) << 20;
     static size_t max_chunk() { return kChunkBytes / sizeof(T); }
-    static size_t chunk_bytes(size_t cap) { return cap == max_chunk() ? kChunkBytes : cap * sizeof(T); }
+    static size_t chunk_bytes(size_t cap) {
+        return cap == max_chunk() ? kChunkBytes : cap * sizeof(T);
+    }
     static size_t chunk_capacity(size_t k) {
         size_t c = kFirstChunk << (k < 16 ? k : 16);
         return c < max_chunk() ? c : max_chunk();
@@ -91,7 +96,7 @@ private:
         *slot = i;
     }
 
-    std::vector<T*> _chunks;   // raw storage, chunk k holds chunk_capacity(k)
+    std::vector<T*> _chunks;  // raw storage, chunk k holds chunk_capacity(k)
     size_t _size = 0;
 };
 

@@ -2,10 +2,10 @@
 // exits go through exit(), which flushes; traces flush at once.
 #include "corvel/errors.h"
 
+#include <unistd.h>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 int VERBOSE = 0;
 int PIPE = 0;

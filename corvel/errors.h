@@ -5,18 +5,18 @@
 #define CORVEL_ERRORS_H
 
 // Module-level state, one copy per process.
-extern int VERBOSE;             // current verbosity level, any int
-extern int PIPE;                // pipe mode: leading \r or \b of traces become markers
-extern const char* TOOL_NAME;   // header name of errors and warnings (caller's string, not copied)
+extern int VERBOSE;            // current verbosity level, any int
+extern int PIPE;               // pipe mode: leading \r or \b of traces become markers
+extern const char* TOOL_NAME;  // header name of errors and warnings (caller's string, not copied)
 extern const char TOOL_NAME_DFLT[];  // " "
-extern const char WHEEL[4];     // frames of the progress wheel: | / - backslash
-extern int WHEEL_STEP;          // calls since the wheel last turned (starts at 1)
-extern int WHEEL_INDEX;         // next frame, 0..3
-extern int nb_global_error;     // deferred errors reported through GError
+extern const char WHEEL[4];          // frames of the progress wheel: | / - backslash
+extern int WHEEL_STEP;               // calls since the wheel last turned (starts at 1)
+extern int WHEEL_INDEX;              // next frame, 0..3
+extern int nb_global_error;          // deferred errors reported through GError
 
-void set_verbose_mode();            // VERBOSE = 1
-void set_verbose_mode(int level);   // VERBOSE = level, no clamping
-void set_pipe_mode();               // PIPE = 1, for good
+void set_verbose_mode();           // VERBOSE = 1
+void set_verbose_mode(int level);  // VERBOSE = level, no clamping
+void set_pipe_mode();              // PIPE = 1, for good
 void set_errors_tool_name(const char* name);
 
 // Each returns VERBOSE. The first prints nothing; the second prints when

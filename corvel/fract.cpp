@@ -22,7 +22,11 @@ static unsigned long long ugcd(unsigned long long a, unsigned long long b) {
     if (a == 0) return b;
     if (b == 0) return a;
     for (;;) {
-        if (a < b) { unsigned long long t = a; a = b; b = t; }
+        if (a < b) {
+            unsigned long long t = a;
+            a = b;
+            b = t;
+        }
         a %= b;
         if (a == 0) return b;
     }
@@ -41,8 +45,15 @@ Fract::Fract(long long n, long long d) {
         fprintf(stderr, "Fract::Fract: division by zero\n");
         exit(1);
     }
-    if (n == 0) { num = 0; den = 1; return; }
-    if (d < 0) { n = wrap_neg(n); d = wrap_neg(d); }
+    if (n == 0) {
+        num = 0;
+        den = 1;
+        return;
+    }
+    if (d < 0) {
+        n = wrap_neg(n);
+        d = wrap_neg(d);
+    }
     bool negative = n < 0;
     unsigned long long un = magnitude(n), ud = (unsigned long long)d;
     if (un != 1 && ud != 1) {
@@ -75,14 +86,20 @@ Fract atofract(const char* text) {
     const char* p = text;
     long long sign = 1, mantissa = 0;
     int scale = 0, exponent = 0;
-    if (*p == '-') { sign = -1; ++p; }
+    if (*p == '-') {
+        sign = -1;
+        ++p;
+    }
     while (is_digit(*p)) mantissa = wrap_add(wrap_mul(mantissa, 10), *p++ - '0');
     if (*p == '.') {
         ++p;
         const char* first = p;
-        const char* last = nullptr;   // last non-zero fraction digit
-        while (is_digit(*p)) { if (*p != '0') last = p; ++p; }
-        if (!last && p > first) last = first;   // at least the first digit
+        const char* last = nullptr;  // last non-zero fraction digit
+        while (is_digit(*p)) {
+            if (*p != '0') last = p;
+            ++p;
+        }
+        if (!last && p > first) last = first;  // at least the first digit
         for (const char* q = first; last && q <= last; ++q) {
             mantissa = wrap_add(wrap_mul(mantissa, 10), *q - '0');
             --scale;
@@ -91,8 +108,11 @@ Fract atofract(const char* text) {
     if (*p == 'e' || *p == 'E') {
         ++p;
         int esign = 1;
-        if (*p == '-') { esign = -1; ++p; }
-        else if (*p == '+') ++p;
+        if (*p == '-') {
+            esign = -1;
+            ++p;
+        } else if (*p == '+')
+            ++p;
         while (is_digit(*p)) {
             if (exponent < 100000) exponent = exponent * 10 + (*p - '0');
             ++p;

@@ -7,8 +7,8 @@
 
 class Fract {
 public:
-    long long num;   // carries the sign
-    long long den;   // > 0 once normalised
+    long long num;  // carries the sign
+    long long den;  // > 0 once normalised
 
     Fract() : num(0), den(1) {}
     // Implicit on purpose: an integer converts to n/1, as with operator=(long long).
@@ -17,7 +17,11 @@ public:
     Fract(long long n, long long d);
     Fract(const Fract&) = default;
     Fract& operator=(const Fract&) = default;
-    Fract& operator=(long long n) { num = n; den = 1; return *this; }
+    Fract& operator=(long long n) {
+        num = n;
+        den = 1;
+        return *this;
+    }
 
     long long numerator() const { return num; }
     long long denominator() const { return den; }

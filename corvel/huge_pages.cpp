@@ -13,12 +13,14 @@ void* huge_page_alloc(size_t bytes) {
     void* p = std::aligned_alloc(kHugePage, rounded);
     if (!p) throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
-    madvise(p, rounded, MADV_HUGEPAGE);   // a hint: failure changes nothing
+    madvise(p, rounded, MADV_HUGEPAGE);  // a hint: failure changes nothing
 #endif
     return p;
 }
 
 void huge_page_free(void* p, size_t bytes) {
-    if (bytes < kHugePage) ::operator delete(p);
-    else std::free(p);
+    if (bytes < kHugePage)
+        ::operator delete(p);
+    else
+        std::free(p);
 }

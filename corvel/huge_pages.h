@@ -20,9 +20,13 @@ struct HugePageAllocator {
     T* allocate(size_t n) { return static_cast<T*>(huge_page_alloc(n * sizeof(T))); }
     void deallocate(T* p, size_t n) { huge_page_free(p, n * sizeof(T)); }
     template <class U>
-    bool operator==(const HugePageAllocator<U>&) const { return true; }
+    bool operator==(const HugePageAllocator<U>&) const {
+        return true;
+    }
     template <class U>
-    bool operator!=(const HugePageAllocator<U>&) const { return false; }
+    bool operator!=(const HugePageAllocator<U>&) const {
+        return false;
+    }
 };
 
 #endif

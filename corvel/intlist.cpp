@@ -87,13 +87,13 @@ int operator==(const IntList& a, const IntList& b) {
 
 void append_list(IntList*& list, int v) {
     IntList* cell = new IntList(v);
-    if (!list) list = cell;
-    else list->concat(cell);
+    if (!list)
+        list = cell;
+    else
+        list->concat(cell);
 }
 
-IntIterator::IntIterator(IntList* list) : _current(&_sentinel) {
-    _sentinel.init(0, list);
-}
+IntIterator::IntIterator(IntList* list) : _current(&_sentinel) { _sentinel.init(0, list); }
 
 int IntIterator::operator()() {
     if (!_current) return 0;

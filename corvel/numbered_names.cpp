@@ -9,7 +9,7 @@ bool NumberedNames::split(const char* s, size_t len, Key* key) {
     while (digits < len && s[len - 1 - digits] >= '0' && s[len - 1 - digits] <= '9') ++digits;
     if (digits == 0 || digits > 9) return false;
     const char* num = s + len - digits;
-    if (num[0] == '0' && digits > 1) return false;   // "x07" and "x7" are two names
+    if (num[0] == '0' && digits > 1) return false;  // "x07" and "x7" are two names
     uint32_t n = 0;
     for (size_t k = 0; k < digits; ++k) n = n * 10 + (uint32_t)(num[k] - '0');
     key->prefix = s;
@@ -64,7 +64,8 @@ bool NumberedNames::make_room(const Key& key) {
     if (f < 0) {
         // A new prefix: its first number becomes the base of its array.
         if ((_families.size() + 1) * 2 > _table.size()) grow_table();
-        _families.push_back(Family{std::string(key.prefix, key.prefix_len), key.hash, key.number, 0, {}});
+        _families.push_back(
+            Family{std::string(key.prefix, key.prefix_len), key.hash, key.number, 0, {}});
         f = (long)_families.size() - 1;
         size_t mask = _table.size() - 1;
         size_t i = key.hash & mask;
@@ -85,7 +86,7 @@ bool NumberedNames::make_room(const Key& key) {
 
 void NumberedNames::set(const Key& key, int id) {
     long f = locate(key);
-    if (f < 0) return;   // make_room() was not called: nothing to record in
+    if (f < 0) return;  // make_room() was not called: nothing to record in
     Family& fam = _families[(size_t)f];
     if (!dense_enough(fam, key.number) || key.number - fam.base >= fam.ids.size()) return;
     fam.ids[key.number - fam.base] = id;

@@ -23,7 +23,7 @@ public:
         const char* prefix;
         size_t prefix_len;
         uint32_t number;
-        uint64_t hash;   // of the prefix
+        uint64_t hash;  // of the prefix
     };
 
     // Cuts s: true when it ends in 1 to 9 decimal digits without a leading
@@ -47,9 +47,9 @@ private:
     struct Family {
         std::string prefix;
         uint64_t hash;
-        uint32_t base;            // number at ids[0]: the first one seen
-        uint32_t count;           // identifiers recorded
-        std::vector<int> ids;     // by number - base, 0 where none
+        uint32_t base;         // number at ids[0]: the first one seen
+        uint32_t count;        // identifiers recorded
+        std::vector<int> ids;  // by number - base, 0 where none
     };
     static const uint32_t kSlack = 16;
 
@@ -63,7 +63,7 @@ private:
     // Open addressing over _families: index + 1, 0 when free; at most half
     // full. A program has few prefixes, so it stays in cache.
     std::vector<uint32_t> _table = std::vector<uint32_t>(16, 0);
-    mutable long _last = -1;      // family of the previous lookup
+    mutable long _last = -1;  // family of the previous lookup
     size_t _count = 0;
 };
 

@@ -48,8 +48,7 @@ PtyStream::PtyStream(int width, const char* tab) : PtyStream(stdout, width, tab)
 PtyStream::PtyStream(const char* name, int width, const char* tab)
     : PtyStream(open_named((checked_tab(tab), name)), width, tab) {}
 
-TmpPtyStream::TmpPtyStream(int width, const char* tab)
-    : PtyStream(open_temporary(), width, tab) {}
+TmpPtyStream::TmpPtyStream(int width, const char* tab) : PtyStream(open_temporary(), width, tab) {}
 
 PtyStream::~PtyStream() {
     if (!_file) return;
@@ -61,7 +60,7 @@ PtyStream::~PtyStream() {
 
 void PtyStream::set_tab(const char* tab) {
     if (!tab) tab = "   ";
-    size_t len = strlen(tab);   // checked against kTabMax on construction
+    size_t len = strlen(tab);  // checked against kTabMax on construction
     memcpy(_tab, tab, len + 1);
     _tab_len = (int)len;
 }
@@ -79,8 +78,10 @@ PtyStream* PtyStream::of_stderr() {
 void PtyStream::tab() { ++_level; }
 
 void PtyStream::untab() {
-    if (_level > 0) --_level;
-    else fprintf(stderr, "PtyStream::untab : unbalanced untab\n");
+    if (_level > 0)
+        --_level;
+    else
+        fprintf(stderr, "PtyStream::untab : unbalanced untab\n");
 }
 
 // A stream is used by one thread at a time: its writes skip the stdio lock.
@@ -122,8 +123,10 @@ void PtyStream::write_text(const char* text, size_t len) {
         while (q < end && ((unsigned char)*q > '\f' || (*q != '\n' && *q != '\f'))) ++q;
         write_piece(p, (size_t)(q - p));
         if (q == end) break;
-        if (*q == '\n') cr();
-        else lf();
+        if (*q == '\n')
+            cr();
+        else
+            lf();
         p = q + 1;
     }
 }
@@ -163,7 +166,7 @@ void PtyStream::vput(const char* format, va_list args) {
     va_copy(copy, args);
     int again = vsnprintf(big.get(), (size_t)n + 1, format, copy);
     va_end(copy);
-    if (again != n) return;   // the arguments changed meanwhile: nothing sure to write
+    if (again != n) return;  // the arguments changed meanwhile: nothing sure to write
     write_text(big.get(), (size_t)n);
 }
 
@@ -198,8 +201,10 @@ void PtyStream::put(TmpPtyStream* t) {
             while (q < end && *q != '\n' && *q != '\f') ++q;
             if (q > p) fwrite(p, 1, (size_t)(q - p), _file);
             if (q == end) break;
-            if (*q == '\n') cr();
-            else lf();
+            if (*q == '\n')
+                cr();
+            else
+                lf();
             p = q + 1;
         }
     }

@@ -11,12 +11,12 @@ class TmpPtyStream;
 
 class PtyStream {
 public:
-    static const int kTabMax = 19;   // longest tab string
+    static const int kTabMax = 19;  // longest tab string
 
     // tab null means three blanks. A tab string longer than kTabMax
     // characters is a caller error and ends the process with status 1.
     explicit PtyStream(FILE* f, int width = 80, const char* tab = nullptr);
-    explicit PtyStream(int width = 80, const char* tab = nullptr);   // on stdout
+    explicit PtyStream(int width = 80, const char* tab = nullptr);  // on stdout
     // "stdout" and "stderr" name the standard streams; anything else is
     // opened for writing, and failure ends the process with status 1.
     explicit PtyStream(const char* name, int width = 80, const char* tab = nullptr);
@@ -37,8 +37,8 @@ public:
 
     void tab();
     void untab();
-    void cr();   // newline, flush, indentation
-    void lf();   // newline, flush, column 0
+    void cr();  // newline, flush, indentation
+    void lf();  // newline, flush, column 0
 
     void put(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void vput(const char* format, va_list args);
@@ -51,8 +51,8 @@ public:
 
 private:
     void set_tab(const char* tab);
-    void write_text(const char* text, size_t len);   // pieces, newlines, wraps
-    void write_piece(const char* piece, size_t len); // wrap test, then write
+    void write_text(const char* text, size_t len);    // pieces, newlines, wraps
+    void write_piece(const char* piece, size_t len);  // wrap test, then write
 
     FILE* _file;
     char _tab[kTabMax + 1];

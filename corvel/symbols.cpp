@@ -29,7 +29,8 @@ namespace {
 // index slot holds in its head.
 struct Head {
     uint64_t w[2];
-    Head(const char* s, size_t len) : w{load_word(s, len), len > 8 ? load_word(s + 8, len - 8) : 0} {}
+    Head(const char* s, size_t len)
+        : w{load_word(s, len), len > 8 ? load_word(s + 8, len - 8) : 0} {}
     bool operator==(const char* head) const {
         uint64_t h[2];
         memcpy(h, head, sizeof h);
@@ -59,8 +60,7 @@ static uint32_t check_of(uint64_t h) { return (uint32_t)(h >> 32); }
 // A name shorter than kInline is compared in the slot alone (its head holds
 // it whole, with a terminating zero); a longer one also compares the rest of
 // the text in the page.
-const StringTape::IndexSlot* StringTape::index_lookup(const char* s, size_t len,
-                                                      uint64_t h) const {
+const StringTape::IndexSlot* StringTape::index_lookup(const char* s, size_t len, uint64_t h) const {
     uint32_t check = check_of(h);
     Head head(s, len < kInline ? len : kInline);
     for (size_t i = h & _index_mask;; i = (i + 1) & _index_mask) {

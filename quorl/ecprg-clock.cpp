@@ -5,8 +5,7 @@
 #include "corvel/errors.h"
 #include "quorl/ecprg.h"
 
-int EcPrg::clock(Exp* e)
-{
+int EcPrg::clock(Exp* e) {
     if (!e) return -1;
     // Follow the first operands down to the node that decides the clock,
     // then store the answer into every node passed on the way.

@@ -14,8 +14,8 @@ IdentInfo* EcPrg::make_record(IdentMode mode, int ident, EcType* type, int clock
 
 // Declarations are not checked for duplicates: a name declared again gets a
 // new record that replaces the old one in the index; both stay in the lists.
-IdentInfo* EcPrg::new_ident(IdentMode mode, int ident, EcType* type, int clock,
-                            ExpNature leaf_kind, bool as_def, bool as_ref) {
+IdentInfo* EcPrg::new_ident(IdentMode mode, int ident, EcType* type, int clock, ExpNature leaf_kind,
+                            bool as_def, bool as_ref) {
     IdentInfo* r = make_record(mode, ident, type, clock);
     Exp* leaf = make_exp(leaf_kind, ident, type, clock);
     if (as_def) r->ec_link(leaf);
@@ -61,8 +61,8 @@ void EcPrg::add_enum_const(int ident, EcType* type, int clock, int index) {
     _usr_consts.append(_cells, ident);
 }
 
-void EcPrg::add_usr_func(int ident, EcType* inputs_type, EcType* outputs_type,
-                         IntList* inputs, IntList* outputs) {
+void EcPrg::add_usr_func(int ident, EcType* inputs_type, EcType* outputs_type, IntList* inputs,
+                         IntList* outputs) {
     // Only a tuple result makes a tuple function; an unknown (null) result
     // type is kept as a single-result function, so that the function is
     // still listed and printed.

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "corvel/fract.h"
 #include "corvel/errors.h"
+#include "corvel/fract.h"
 #include "corvel/intlist.h"
 #include "corvel/pty.h"
 #include "corvel/symbols.h"
@@ -17,15 +17,15 @@ namespace {
 
 // One pending piece of output.
 enum StepKind : unsigned char {
-    S_PRINT,       // print: name, or the node's own form
-    S_DEF,         // print_def
-    S_IPRINT,      // Iprint: name, guarded form, or the recursion warning
-    S_IDEF,        // Iprint_def
-    S_TEXT,        // a keyword, separator or name
-    S_INT,         // a decimal integer
-    S_FRACT,       // a fraction, straight on the stream's file
-    S_FRACT_ABS,   // its absolute value
-    S_UNMARK       // leave a node of the guarded path
+    S_PRINT,      // print: name, or the node's own form
+    S_DEF,        // print_def
+    S_IPRINT,     // Iprint: name, guarded form, or the recursion warning
+    S_IDEF,       // Iprint_def
+    S_TEXT,       // a keyword, separator or name
+    S_INT,        // a decimal integer
+    S_FRACT,      // a fraction, straight on the stream's file
+    S_FRACT_ABS,  // its absolute value
+    S_UNMARK      // leave a node of the guarded path
 };
 
 struct Step {
@@ -36,10 +36,30 @@ struct Step {
         long long i;
         const Fract* f;
     };
-    static Step node(StepKind k, Exp* x) { Step st{}; st.kind = k; st.e = x; return st; }
-    static Step text(const char* x) { Step st{}; st.kind = S_TEXT; st.s = x; return st; }
-    static Step num(long long x) { Step st{}; st.kind = S_INT; st.i = x; return st; }
-    static Step fract(StepKind k, const Fract* x) { Step st{}; st.kind = k; st.f = x; return st; }
+    static Step node(StepKind k, Exp* x) {
+        Step st{};
+        st.kind = k;
+        st.e = x;
+        return st;
+    }
+    static Step text(const char* x) {
+        Step st{};
+        st.kind = S_TEXT;
+        st.s = x;
+        return st;
+    }
+    static Step num(long long x) {
+        Step st{};
+        st.kind = S_INT;
+        st.i = x;
+        return st;
+    }
+    static Step fract(StepKind k, const Fract* x) {
+        Step st{};
+        st.kind = k;
+        st.f = x;
+        return st;
+    }
 };
 
 class ExpWriter {
@@ -47,50 +67,47 @@ public:
     // The two stacks are kept from one expression to the next (a program
     // prints one per equation): a writer takes them, and gives them back
     // emptied. A writer made while another runs simply starts with its own.
-    ExpWriter(PtyStream* out, SymbolTable* names) : _out(out), _names(names)
-    {
+    ExpWriter(PtyStream* out, SymbolTable* names) : _out(out), _names(names) {
         _stack.swap(spare_stack);
         _seq.swap(spare_seq);
     }
-    ~ExpWriter()
-    {
+    ~ExpWriter() {
         keep(_stack, spare_stack);
         keep(_seq, spare_seq);
     }
     ExpWriter(const ExpWriter&) = delete;
     ExpWriter& operator=(const ExpWriter&) = delete;
 
-    void run(Step first)
-    {
+    void run(Step first) {
         _stack.push_back(first);
         while (!_stack.empty()) {
             Step st = _stack.back();
             _stack.pop_back();
             switch (st.kind) {
-            case S_TEXT: _out->put("%s", st.s); break;
-            case S_INT: _out->put("%lld", st.i); break;
-            case S_FRACT: st.f->print(_out->file()); break;
-            case S_FRACT_ABS: abs(*st.f).print(_out->file()); break;
-            case S_UNMARK: st.e->put_info(Iprint_current_mark, nullptr); break;
-            case S_PRINT:
-                if (st.e->ident())
-                    _out->put("%s", name(st.e->ident()));
-                else
-                    expand(st.e, false);
-                break;
-            case S_DEF: expand(st.e, false); break;
-            case S_IDEF: expand(st.e, true); break;
-            case S_IPRINT:
-                if (st.e->ident()) {
-                    _out->put("%s", name(st.e->ident()));
-                } else if (st.e->get_int_info(Iprint_current_mark) == 0) {
-                    st.e->put_info(Iprint_current_mark, reinterpret_cast<void*>(1));
-                    _stack.push_back(Step::node(S_UNMARK, st.e));
-                    expand(st.e, true);
-                } else {
-                    _out->put("%s", "WARNING : RECURSION ");
-                }
-                break;
+                case S_TEXT: _out->put("%s", st.s); break;
+                case S_INT: _out->put("%lld", st.i); break;
+                case S_FRACT: st.f->print(_out->file()); break;
+                case S_FRACT_ABS: abs(*st.f).print(_out->file()); break;
+                case S_UNMARK: st.e->put_info(Iprint_current_mark, nullptr); break;
+                case S_PRINT:
+                    if (st.e->ident())
+                        _out->put("%s", name(st.e->ident()));
+                    else
+                        expand(st.e, false);
+                    break;
+                case S_DEF: expand(st.e, false); break;
+                case S_IDEF: expand(st.e, true); break;
+                case S_IPRINT:
+                    if (st.e->ident()) {
+                        _out->put("%s", name(st.e->ident()));
+                    } else if (st.e->get_int_info(Iprint_current_mark) == 0) {
+                        st.e->put_info(Iprint_current_mark, reinterpret_cast<void*>(1));
+                        _stack.push_back(Step::node(S_UNMARK, st.e));
+                        expand(st.e, true);
+                    } else {
+                        _out->put("%s", "WARNING : RECURSION ");
+                    }
+                    break;
             }
         }
     }
@@ -100,8 +117,7 @@ private:
 
     // Queues the node's own form; its pieces are collected in order, then
     // pushed in reverse so that the first piece is written first.
-    void expand(Exp* e, bool guarded)
-    {
+    void expand(Exp* e, bool guarded) {
         _seq.clear();
         StepKind child = guarded ? S_IPRINT : S_PRINT;
         int n = e->nature();
@@ -119,13 +135,29 @@ private:
             else
                 ierror("Exp::print_def : '%s' Exp must have an identifier", nodekey(n));
         } else if (n >= PRE_n && n <= INIT_n) {
-            text(opkey(n)); text("("); op(0); text(")");
+            text(opkey(n));
+            text("(");
+            op(0);
+            text(")");
         } else if (n >= ARROW_n && n <= POWER_n) {
-            text("("); op(0); text(")"); text(opkey(n)); text("("); op(1); text(")");
+            text("(");
+            op(0);
+            text(")");
+            text(opkey(n));
+            text("(");
+            op(1);
+            text(")");
         } else if (n == IF_n) {
-            text(" if ("); op(0); text(") then ("); op(1); text(") else ("); op(2); text(")");
+            text(" if (");
+            op(0);
+            text(") then (");
+            op(1);
+            text(") else (");
+            op(2);
+            text(")");
         } else if (n == TUPLE_n || n == NOR_n || n == DIESE_n) {
-            text(opkey(n)); text("(");
+            text(opkey(n));
+            text("(");
             for (int i = 0; i < arity; i++) {
                 if (i > 0) text(", ");
                 op(i);
@@ -136,7 +168,11 @@ private:
         } else if (n == RCL_n) {
             fract_combination(e, child);
         } else if (n == PROJ_n) {
-            text("proj("); _seq.push_back(Step::num(e->order())); text(")("); op(0); text(")");
+            text("proj(");
+            _seq.push_back(Step::num(e->order()));
+            text(")(");
+            op(0);
+            text(")");
         } else if (n == CALL_n) {
             if (e->order() > 0) text(name(e->order()));
             text("(");
@@ -156,8 +192,7 @@ private:
     }
 
     // c0*x0 +c1*x1 ... +k with the sign rules of the printed form.
-    void int_combination(Exp* e, StepKind child)
-    {
+    void int_combination(Exp* e, StepKind child) {
         int n = e->arity();
         const int* c = e->int_coefs();
         long long k = e->int_constant();
@@ -193,8 +228,7 @@ private:
         }
     }
 
-    void fract_combination(Exp* e, StepKind child)
-    {
+    void fract_combination(Exp* e, StepKind child) {
         int n = e->arity();
         const Fract* c = e->fract_coefs();
         const Fract& k = e->fract_constant();
@@ -230,8 +264,7 @@ private:
     }
 
     // The storage of a very deep expression's stacks is not kept.
-    static void keep(std::vector<Step>& mine, std::vector<Step>& spare)
-    {
+    static void keep(std::vector<Step>& mine, std::vector<Step>& spare) {
         if (mine.capacity() > 4096 || mine.capacity() <= spare.capacity()) return;
         mine.clear();
         spare.swap(mine);
@@ -252,57 +285,49 @@ thread_local std::vector<Step> ExpWriter::spare_seq;
 
 // ------------------------------------------------------------------ Exp
 
-void Exp::print(PtyStream* out, SymbolTable* names)
-{
+void Exp::print(PtyStream* out, SymbolTable* names) {
     ExpWriter(out, names).run(Step::node(S_PRINT, this));
 }
 
-void Exp::print_def(PtyStream* out, SymbolTable* names)
-{
+void Exp::print_def(PtyStream* out, SymbolTable* names) {
     ExpWriter(out, names).run(Step::node(S_DEF, this));
 }
 
-void Exp::Iprint(PtyStream* out, SymbolTable* names)
-{
+void Exp::Iprint(PtyStream* out, SymbolTable* names) {
     ExpWriter(out, names).run(Step::node(S_IPRINT, this));
 }
 
-void Exp::Iprint_def(PtyStream* out, SymbolTable* names)
-{
+void Exp::Iprint_def(PtyStream* out, SymbolTable* names) {
     ExpWriter(out, names).run(Step::node(S_IDEF, this));
 }
 
 // ------------------------------------------------------------------ FuncInfo
 
-void FuncInfo::print_params(IntList* l, SymbolTable* names, PtyStream* out)
-{
+void FuncInfo::print_params(IntList* l, SymbolTable* names, PtyStream* out) {
     bool first = true;
     while (l) {
         if (!first) out->put("%s", "; ");
         first = false;
         out->put("%s", (*names)[l->head()]);
         l = l->tail();
-        if (!l) break;   // a name without its type: nothing more to write
+        if (!l) break;  // a name without its type: nothing more to write
         out->put("%s", " : ");
         out->put("%s", (*names)[l->head()]);
         l = l->tail();
     }
 }
 
-void FuncInfo::print_inputs(SymbolTable* names, PtyStream* out) const
-{
+void FuncInfo::print_inputs(SymbolTable* names, PtyStream* out) const {
     print_params(_inputs, names, out);
 }
 
-void FuncInfo::print_outputs(SymbolTable* names, PtyStream* out) const
-{
+void FuncInfo::print_outputs(SymbolTable* names, PtyStream* out) const {
     print_params(_outputs, names, out);
 }
 
 // ------------------------------------------------------------------ EcPrg
 
-void EcPrg::print_exp(Exp* e)
-{
+void EcPrg::print_exp(Exp* e) {
     if (!e) return;
     PtyStream out(80);
     Iprint_current_mark = take_a_key();
@@ -342,8 +367,7 @@ private:
 // A variable whose declaration named an undeclared type has no type; the
 // placeholder says so (and a re-read reports the name as undeclared).
 // Tuple types have no name of their own.
-void ProgramWriter::type_name(EcType* t)
-{
+void ProgramWriter::type_name(EcType* t) {
     if (!t)
         put("<undeclared-type>");
     else if (t->is_tuple())
@@ -352,8 +376,7 @@ void ProgramWriter::type_name(EcType* t)
         put(symbol(t->name()));
 }
 
-void ProgramWriter::variable(int v, Clocks clocks)
-{
+void ProgramWriter::variable(int v, Clocks clocks) {
     IdentInfo* info = _prg->get_ident_info(v);
     EcType* t = info ? info->type() : nullptr;
     int c = info ? info->clock() : _prg->base_clock();
@@ -374,8 +397,7 @@ void ProgramWriter::variable(int v, Clocks clocks)
 
 // A leading cr, then the variables separated by ";" and a cr; an empty list
 // writes the cr alone, which keeps the layout of the header.
-void ProgramWriter::variables(IntList* l, Clocks clocks)
-{
+void ProgramWriter::variables(IntList* l, Clocks clocks) {
     _out->cr();
     for (IntList* p = l; p; p = p->tail()) {
         if (p != l) {
@@ -386,8 +408,7 @@ void ProgramWriter::variables(IntList* l, Clocks clocks)
     }
 }
 
-int ProgramWriter::func_decl(int f)
-{
+int ProgramWriter::func_decl(int f) {
     FuncInfo* info = _prg->get_func_info(f);
     if (!info) {
         _prg->error("undeclared function `%s`", symbol(f));
@@ -406,8 +427,7 @@ int ProgramWriter::func_decl(int f)
     return 0;
 }
 
-int ProgramWriter::func_list(IntList* l)
-{
+int ProgramWriter::func_list(IntList* l) {
     for (IntList* p = l; p; p = p->tail()) {
         if (func_decl(p->head())) return 1;
         _out->cr();
@@ -415,11 +435,10 @@ int ProgramWriter::func_list(IntList* l)
     return 0;
 }
 
-void ProgramWriter::assertions()
-{
+void ProgramWriter::assertions() {
     for (IntList* p = _prg->assertions().list(); p; p = p->tail()) {
         IdentInfo* info = _prg->get_ident_info(p->head());
-        if (!info || !info->ec_def()) continue;   // nothing asserted
+        if (!info || !info->ec_def()) continue;  // nothing asserted
         _out->cr();
         put("assert ");
         info->ec_def()->print_def(_out, _prg->symbols());
@@ -428,8 +447,7 @@ void ProgramWriter::assertions()
 }
 
 // A tuple equation is written once, at its member of projection order 1.
-void ProgramWriter::equations(IntList* l)
-{
+void ProgramWriter::equations(IntList* l) {
     for (IntList* p = l; p; p = p->tail()) {
         int v = p->head();
         IdentInfo* info = _prg->get_ident_info(v);
@@ -465,8 +483,7 @@ void ProgramWriter::equations(IntList* l)
     }
 }
 
-int ProgramWriter::program()
-{
+int ProgramWriter::program() {
     IntList* types = _prg->declared_types().list();
     if (types) {
         put("type");
@@ -534,13 +551,9 @@ int ProgramWriter::program()
 
 }  // namespace
 
-void EcPrg::print_lus(PtyStream* out)
-{
-    ProgramWriter(this, out, false).program();
-}
+void EcPrg::print_lus(PtyStream* out) { ProgramWriter(this, out, false).program(); }
 
-int EcPrg::print_ec()
-{
+int EcPrg::print_ec() {
     PtyStream out(80);
     return ProgramWriter(this, &out, true).program();
 }

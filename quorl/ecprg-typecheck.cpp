@@ -62,62 +62,60 @@ static EcType* type_node(EcPrg* prg, Exp* e) {
     EcType* a = operand_type(e, 0);
     EcType* b = operand_type(e, 1);
     switch (n) {
-    case PRE_n:
-    case CURRENT_n:
-    case LAST_n:
-        return a;
-    case NOT_n:
-    case INIT_n:
-    case AND_n:
-    case OR_n:
-    case XOR_n:
-    case IMPL_n:
-    case NOR_n:
-    case DIESE_n: {
-        bool all_bool = true;
-        for (int i = 0; i < e->arity(); ++i) {
-            EcType* t = operand_type(e, i);
-            if (!t) return nullptr;
-            if (t != t_bool) all_bool = false;
+        case PRE_n:
+        case CURRENT_n:
+        case LAST_n: return a;
+        case NOT_n:
+        case INIT_n:
+        case AND_n:
+        case OR_n:
+        case XOR_n:
+        case IMPL_n:
+        case NOR_n:
+        case DIESE_n: {
+            bool all_bool = true;
+            for (int i = 0; i < e->arity(); ++i) {
+                EcType* t = operand_type(e, i);
+                if (!t) return nullptr;
+                if (t != t_bool) all_bool = false;
+            }
+            if (all_bool) return t_bool;
+            prg->error("type error: bad '%s' operands", kind);
+            return nullptr;
         }
-        if (all_bool) return t_bool;
-        prg->error("type error: bad '%s' operands", kind);
-        return nullptr;
-    }
-    case UMINUS_n:
-        if (!a) return nullptr;
-        if (a == t_int || a == t_real) return a;
-        prg->error("type error: bad '%s' operand", kind);
-        return nullptr;
-    case INT2REAL_n:
-        if (!a) return nullptr;
-        if (a == t_int) return t_real;
-        prg->error("type error: bad '%s' operand", kind);
-        return nullptr;
-    case REAL2INT_n:
-        if (!a) return nullptr;
-        if (a == t_real) return t_int;
-        prg->error("type error: bad '%s' operand", kind);
-        return nullptr;
-    default:
-        break;
+        case UMINUS_n:
+            if (!a) return nullptr;
+            if (a == t_int || a == t_real) return a;
+            prg->error("type error: bad '%s' operand", kind);
+            return nullptr;
+        case INT2REAL_n:
+            if (!a) return nullptr;
+            if (a == t_int) return t_real;
+            prg->error("type error: bad '%s' operand", kind);
+            return nullptr;
+        case REAL2INT_n:
+            if (!a) return nullptr;
+            if (a == t_real) return t_int;
+            prg->error("type error: bad '%s' operand", kind);
+            return nullptr;
+        default: break;
     }
     if (n >= ARROW_n && n <= POWER_n) {
         if (!a || !b) return nullptr;
         bool numeric = a == b && (a == t_int || a == t_real);
         EcType* result = nullptr;
         switch (n) {
-        case ARROW_n: result = a == b ? a : nullptr; break;
-        case WHEN_n: result = b == t_bool ? a : nullptr; break;
-        case EQUAL_n:
-        case NEQ_n: result = a == b ? t_bool : nullptr; break;
-        case GTE_n:
-        case GT_n:
-        case LTE_n:
-        case LT_n: result = numeric ? t_bool : nullptr; break;
-        case DIV_n:
-        case MOD_n: result = a == t_int && b == t_int ? t_int : nullptr; break;
-        default: result = numeric ? a : nullptr; break;  // - + / * **
+            case ARROW_n: result = a == b ? a : nullptr; break;
+            case WHEN_n: result = b == t_bool ? a : nullptr; break;
+            case EQUAL_n:
+            case NEQ_n: result = a == b ? t_bool : nullptr; break;
+            case GTE_n:
+            case GT_n:
+            case LTE_n:
+            case LT_n: result = numeric ? t_bool : nullptr; break;
+            case DIV_n:
+            case MOD_n: result = a == t_int && b == t_int ? t_int : nullptr; break;
+            default: result = numeric ? a : nullptr; break;  // - + / * **
         }
         if (!result) prg->error("type error: bad '%s' operands", kind);
         return result;

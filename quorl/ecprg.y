@@ -311,7 +311,8 @@ exp
 
 call
     : ident '(' exp ')'                     { $$ = r->prg->get_exp(CALL_n, $3, $1); }
-    | ident '(' exp_list_multi ')'          { $$ = r->prg->get_exp(CALL_n, NExp(r, TUPLE_n, $3), $1); }
+    | ident '(' exp_list_multi ')'
+                                { $$ = r->prg->get_exp(CALL_n, NExp(r, TUPLE_n, $3), $1); }
     ;
 
 exp_list_multi
@@ -341,7 +342,9 @@ void ecprg_error(EcReader* r, const char* message) {
 /* ---------------------------------------------------------------- symbols */
 
 /* Interns the token text exactly as add("%s", text) would, without formatting. */
-static int AddSymbol(EcReader* r, const char* text) { return r->symbols->add_text(text, strlen(text)); }
+static int AddSymbol(EcReader* r, const char* text) {
+    return r->symbols->add_text(text, strlen(text));
+}
 
 static int BaseClock(EcReader* r) { return r->prg->base_clock(); }
 

@@ -19,7 +19,9 @@
 namespace {
 // Longest name a symbol holds whole: a longer one would be cut when interned
 // or looked up, and so be mistaken for another name.
-bool too_long(const char* text) { return strnlen(text, SymbolTable::kMaxName + 1) > (size_t)SymbolTable::kMaxName; }
+bool too_long(const char* text) {
+    return strnlen(text, SymbolTable::kMaxName + 1) > (size_t)SymbolTable::kMaxName;
+}
 
 // A handle is "_exp" and at most 16 hexadecimal digits; any longer text is
 // not one and is never formatted into a lookup buffer.
@@ -33,12 +35,14 @@ const char UNNAMED[] = "<unamed-type>";
 int EcPrgVar::built_new_ident(const char* prefix) {
     for (;;) {
         ++ident_counter;
-        if (symbols->find("%s%d", prefix, ident_counter) == 0) return symbols->add("%s%d", prefix, ident_counter);
+        if (symbols->find("%s%d", prefix, ident_counter) == 0)
+            return symbols->add("%s%d", prefix, ident_counter);
     }
 }
 
 const char* EcPrgVar::exp2string(Exp* e) {
-    return (*exp_table)[exp_table->add("_exp%lX", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(e)))];
+    return (*exp_table)[exp_table->add("_exp%lX",
+                                       static_cast<unsigned long>(reinterpret_cast<uintptr_t>(e)))];
 }
 
 Exp* EcPrgVar::string2exp(const char* text) {
@@ -66,7 +70,8 @@ EcType* EcPrgVar::named_type(const char* text, int* type_id) {
 // enough to be interned whole.
 int EcPrgVar::check_new_name(const Operation& op, const char* text) {
     if (too_long(text))
-        return call_error("%s %s : identifier longer than %d characters", name(), op.name, SymbolTable::kMaxName);
+        return call_error("%s %s : identifier longer than %d characters", name(), op.name,
+                          SymbolTable::kMaxName);
     if (symbols->find("%s", text) != 0)
         return call_error("%s %s : already used identifier '%s'", name(), op.name, text);
     return TCL_OK;
@@ -91,7 +96,8 @@ int EcPrgVar::addvar(const Operation& op, int count, const char** parameters) {
     const char* operation = op.name;
     int type_id = 0;
     EcType* type = named_type(parameters[0], &type_id);
-    if (type == nullptr) return call_error("%s %s : unknown type '%s'", name(), operation, parameters[0]);
+    if (type == nullptr)
+        return call_error("%s %s : unknown type '%s'", name(), operation, parameters[0]);
     int id;
     if (count == 2) {
         if (check_new_name(op, parameters[1]) != TCL_OK) return TCL_ERROR;
@@ -117,9 +123,11 @@ int EcPrgVar::addvar(const Operation& op, int count, const char** parameters) {
 int EcPrgVar::funcdecl(const Operation& op, int, const char** parameters) {
     int index = 0, id = 0;
     if (monatoi(parameters[0], &index) != 0) return usage_error(op);
-    if (prg->usr_funcs().at(index, &id) != 0) return call_error("%s %s : index out of bounds", name(), op.name);
+    if (prg->usr_funcs().at(index, &id) != 0)
+        return call_error("%s %s : index out of bounds", name(), op.name);
     FuncInfo* info = prg->get_func_info(id);
-    if (info == nullptr) return call_error("%s %s : unknown function '%s'", name(), op.name, (*symbols)[id]);
+    if (info == nullptr)
+        return call_error("%s %s : unknown function '%s'", name(), op.name, (*symbols)[id]);
 
     std::string text = (*symbols)[id];
     auto append = [&](const char* piece) {
@@ -166,7 +174,8 @@ int EcPrgVar::addfunc(const Operation& op, int count, const char** parameters) {
         outputs.push_back(type_id);
     }
     if (!colon || inputs.empty() || outputs.empty()) return usage_error(op);
-    if (outputs.size() > 1) return call_error("%s", "Sorry, functions outputing tuples are not implemented");
+    if (outputs.size() > 1)
+        return call_error("%s", "Sorry, functions outputing tuples are not implemented");
 
     EcType* in_type = prg->define_type(inputs.data(), static_cast<int>(inputs.size()));
     EcType* out_type = prg->define_type(outputs.data(), static_cast<int>(outputs.size()));
@@ -199,9 +208,11 @@ int EcPrgVar::equation(const Operation& op, int, const char** parameters) {
     if (too_long(variable) || !symbols->find_then_get(&id, "%s", variable))
         return call_error("%s %s : undeclared identifier '%s'", name(), operation, variable);
     IdentInfo* info = prg->get_ident_info(id);
-    if (info == nullptr) return call_error("%s %s : unexpected identifier '%s'", name(), operation, variable);
+    if (info == nullptr)
+        return call_error("%s %s : unexpected identifier '%s'", name(), operation, variable);
     if (info->ident_mode() != OUTPUT_m && info->ident_mode() != LOCAL_m)
-        return call_error("%s %s : identifier '%s' is not output or local", name(), operation, variable);
+        return call_error("%s %s : identifier '%s' is not output or local", name(), operation,
+                          variable);
     Exp* e = expression_of(parameters[1]);
     if (e == nullptr) return call_error("%s %s : %s", name(), operation, prg->error_msg());
     // A variable declared with an undeclared type name has no type: it never
@@ -209,8 +220,8 @@ int EcPrgVar::equation(const Operation& op, int, const char** parameters) {
     EcType* var_type = info->type();
     EcType* exp_type = prg->type(e);
     if (var_type == nullptr || var_type != exp_type)
-        return call_error("%s %s : bad type combination '%s = %s'", name(), operation, type_name(var_type, UNNAMED),
-                          type_name(exp_type, UNNAMED));
+        return call_error("%s %s : bad type combination '%s = %s'", name(), operation,
+                          type_name(var_type, UNNAMED), type_name(exp_type, UNNAMED));
     const char* handle = exp2string(e);
     if (Verbose() >= 2) {
         Verbose(2, "=> %s %s %s = (", operation, variable, handle);

@@ -28,7 +28,8 @@ int EcPrgVar::set_result(const char* text) {
 // profile of thousands of variables) is handed to Tcl as a copy instead of
 // being cut.
 int EcPrgVar::set_composed_result(const std::string& text) {
-    if (text.size() <= (size_t)SymbolTable::kMaxName) return set_result((*symbols)[symbols->add("%s", text.c_str())]);
+    if (text.size() <= (size_t)SymbolTable::kMaxName)
+        return set_result((*symbols)[symbols->add("%s", text.c_str())]);
     Tcl_SetResult(owner->interp, const_cast<char*>(text.c_str()), TCL_VOLATILE);
     return TCL_OK;
 }
@@ -99,14 +100,16 @@ int EcPrgVar::load(const Operation& op, int, const char** parameters) {
         Tcl_Channel channel = Tcl_GetChannel(owner->interp, source, &mode);
         if (channel == nullptr) return call_error("%s: invalid channel '%s'", operation, source);
         ClientData handle = nullptr;
-        if (!(mode & TCL_READABLE) || Tcl_GetChannelHandle(channel, TCL_READABLE, &handle) != TCL_OK)
+        if (!(mode & TCL_READABLE) ||
+            Tcl_GetChannelHandle(channel, TCL_READABLE, &handle) != TCL_OK)
             return call_error("%s: channel '%s' is unreadable", operation, source);
         int descriptor = dup(static_cast<int>(reinterpret_cast<intptr_t>(handle)));
         if (descriptor >= 0) {
             input.f = fdopen(descriptor, "r");
             if (input.f == nullptr) close(descriptor);
         }
-        if (input.f == nullptr) return call_error("%s: can't open file des. of channel '%s'", operation, source);
+        if (input.f == nullptr)
+            return call_error("%s: can't open file des. of channel '%s'", operation, source);
     }
     Verbose("loading %s ....\n", source);
 
@@ -199,11 +202,11 @@ int EcPrgVar::profile(const Operation& op, int, const char**) {
 int EcPrgVar::nbelts(const Operation& op, int, const char**) {
     int value = 0;
     switch (op.target) {
-    case ON_INPUTS: value = prg->nb_inputs(); break;
-    case ON_OUTPUTS: value = prg->nb_outputs(); break;
-    case ON_LOCALS: value = prg->nb_locals(); break;
-    case ON_ASSERTS: value = prg->nb_asserts(); break;
-    default: value = prg->nb_u_funcs(); break;
+        case ON_INPUTS: value = prg->nb_inputs(); break;
+        case ON_OUTPUTS: value = prg->nb_outputs(); break;
+        case ON_LOCALS: value = prg->nb_locals(); break;
+        case ON_ASSERTS: value = prg->nb_asserts(); break;
+        default: value = prg->nb_u_funcs(); break;
     }
     const char* text = (*symbols)[symbols->add("%d", value)];
     Verbose(2, "=> %s : %d\n", op.name, value);

@@ -13,8 +13,13 @@
 // --------------------------------------------------------------- object
 
 EcPrgVar::EcPrgVar(Quorl* the_owner, EcPrgVar* the_next)
-    : exp_table(nullptr), next(the_next), prg(nullptr), symbols(nullptr), command(nullptr),
-      owner(the_owner), ident_counter(0) {
+    : exp_table(nullptr),
+      next(the_next),
+      prg(nullptr),
+      symbols(nullptr),
+      command(nullptr),
+      owner(the_owner),
+      ident_counter(0) {
     exp_table = new SymbolTable();
 }
 

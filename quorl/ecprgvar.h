@@ -44,8 +44,16 @@ extern char EXPTYPE[];
 class EcPrgVar;
 
 // What a shared handler works on, told by the operation's row.
-enum OperationTarget { ON_PROGRAM, ON_INPUTS, ON_OUTPUTS, ON_LOCALS, ON_ASSERTS, ON_FUNCS,
-                       FROM_FILE, FROM_CHANNEL };
+enum OperationTarget {
+    ON_PROGRAM,
+    ON_INPUTS,
+    ON_OUTPUTS,
+    ON_LOCALS,
+    ON_ASSERTS,
+    ON_FUNCS,
+    FROM_FILE,
+    FROM_CHANNEL
+};
 
 // One operation of a program object. ECPRG_call checks the parameter count
 // against [min_params, max_params] (max -1: no limit), then that a program

@@ -12,30 +12,54 @@
 #include "corvel/fract.h"
 
 const char* const ExpNatureKeys[NB_EXP_NATURES][2] = {
-    {"", "ERROR_n"},      {"", "CONST_n"},       {"", "INPUT_n"},
-    {"", "ECREF_n"},      {"", "MODELREF_n"},    {"pre", "PRE_n"},
-    {"current", "CURRENT_n"}, {"not", "NOT_n"},  {"-", "UMINUS_n"},
-    {"real", "INT2REAL_n"}, {"int", "REAL2INT_n"}, {"last", "LAST_n"},
-    {"init", "INIT_n"},   {"->", "ARROW_n"},     {"when", "WHEN_n"},
-    {"and", "AND_n"},     {"or", "OR_n"},        {"xor", "XOR_n"},
-    {"=>", "IMPL_n"},     {"=", "EQUAL_n"},      {"<>", "NEQ_n"},
-    {">=", "GTE_n"},      {">", "GT_n"},         {"<=", "LTE_n"},
-    {"<", "LT_n"},        {"div", "DIV_n"},      {"mod", "MOD_n"},
-    {"-", "MINUS_n"},     {"+", "PLUS_n"},       {"/", "SLASH_n"},
-    {"*", "TIMES_n"},     {"**", "POWER_n"},     {"", "IF_n"},
-    {"", "TUPLE_n"},      {"nor", "NOR_n"},      {"#", "DIESE_n"},
-    {"", "RCL_n"},        {"", "ICL_n"},         {"", "PROJ_n"},
+    {"", "ERROR_n"},
+    {"", "CONST_n"},
+    {"", "INPUT_n"},
+    {"", "ECREF_n"},
+    {"", "MODELREF_n"},
+    {"pre", "PRE_n"},
+    {"current", "CURRENT_n"},
+    {"not", "NOT_n"},
+    {"-", "UMINUS_n"},
+    {"real", "INT2REAL_n"},
+    {"int", "REAL2INT_n"},
+    {"last", "LAST_n"},
+    {"init", "INIT_n"},
+    {"->", "ARROW_n"},
+    {"when", "WHEN_n"},
+    {"and", "AND_n"},
+    {"or", "OR_n"},
+    {"xor", "XOR_n"},
+    {"=>", "IMPL_n"},
+    {"=", "EQUAL_n"},
+    {"<>", "NEQ_n"},
+    {">=", "GTE_n"},
+    {">", "GT_n"},
+    {"<=", "LTE_n"},
+    {"<", "LT_n"},
+    {"div", "DIV_n"},
+    {"mod", "MOD_n"},
+    {"-", "MINUS_n"},
+    {"+", "PLUS_n"},
+    {"/", "SLASH_n"},
+    {"*", "TIMES_n"},
+    {"**", "POWER_n"},
+    {"", "IF_n"},
+    {"", "TUPLE_n"},
+    {"nor", "NOR_n"},
+    {"#", "DIESE_n"},
+    {"", "RCL_n"},
+    {"", "ICL_n"},
+    {"", "PROJ_n"},
     {"", "CALL_n"},
 };
 
-const char* opkey(int nature)
-{
+const char* opkey(int nature) {
     if (nature < 0 || nature >= NB_EXP_NATURES) return "";
     return ExpNatureKeys[nature][0];
 }
 
-const char* nodekey(int nature)
-{
+const char* nodekey(int nature) {
     if (nature < 0 || nature >= NB_EXP_NATURES) return "<bad-nature>";
     return ExpNatureKeys[nature][1];
 }
@@ -43,10 +67,7 @@ const char* nodekey(int nature)
 // Atomic: programs printed in different threads never share a key.
 static std::atomic<int> EXP_KEY_COUNTER{0};
 
-int take_a_key()
-{
-    return ++EXP_KEY_COUNTER;
-}
+int take_a_key() { return ++EXP_KEY_COUNTER; }
 
 // ------------------------------------------------------------------ Exp
 
@@ -55,11 +76,13 @@ struct Exp::Linear {
     int iconst = 0;
     Fract* fcoefs = nullptr;
     Fract fconst;
-    ~Linear() { delete[] icoefs; delete[] fcoefs; }
+    ~Linear() {
+        delete[] icoefs;
+        delete[] fcoefs;
+    }
 };
 
-void Exp::ExpInit()
-{
+void Exp::ExpInit() {
     _type = nullptr;
     _infos = nullptr;
     _ops.inl[0] = _ops.inl[1] = nullptr;
@@ -71,8 +94,7 @@ void Exp::ExpInit()
     _lin_node = false;
 }
 
-void Exp::set_operands(int count, Exp* const* ops)
-{
+void Exp::set_operands(int count, Exp* const* ops) {
     if (count <= 0) return;
     if (count <= kInline && !_lin_node) {
         for (int i = 0; i < count; i++) _ops.inl[i] = ops[i];
@@ -84,15 +106,13 @@ void Exp::set_operands(int count, Exp* const* ops)
     _arity = count;
 }
 
-Exp::Exp(ExpNature n, Exp* a)
-{
+Exp::Exp(ExpNature n, Exp* a) {
     ExpInit();
     _nature = n;
     set_operands(1, &a);
 }
 
-Exp::Exp(ExpNature n, Exp* a, int k)
-{
+Exp::Exp(ExpNature n, Exp* a, int k) {
     ExpInit();
     _nature = n;
     set_operands(1, &a);
@@ -100,31 +120,27 @@ Exp::Exp(ExpNature n, Exp* a, int k)
     _is_order = true;
 }
 
-Exp::Exp(ExpNature n, Exp* a, Exp* b)
-{
+Exp::Exp(ExpNature n, Exp* a, Exp* b) {
     ExpInit();
     _nature = n;
     Exp* ops[2] = {a, b};
     set_operands(2, ops);
 }
 
-Exp::Exp(ExpNature n, Exp* a, Exp* b, Exp* c)
-{
+Exp::Exp(ExpNature n, Exp* a, Exp* b, Exp* c) {
     ExpInit();
     _nature = n;
     Exp* ops[3] = {a, b, c};
     set_operands(3, ops);
 }
 
-Exp::Exp(ExpNature n, int count, Exp** ops)
-{
+Exp::Exp(ExpNature n, int count, Exp** ops) {
     ExpInit();
     _nature = n;
     set_operands(count, ops);
 }
 
-Exp::Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant)
-{
+Exp::Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant) {
     ExpInit();
     _nature = n;
     std::unique_ptr<Linear> lin(new Linear);
@@ -138,8 +154,7 @@ Exp::Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant)
     _ops.h.lin = lin.release();
 }
 
-Exp::Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant)
-{
+Exp::Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant) {
     ExpInit();
     _nature = n;
     std::unique_ptr<Linear> lin(new Linear);
@@ -153,8 +168,7 @@ Exp::Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant)
     _ops.h.lin = lin.release();
 }
 
-Exp::Exp(ExpNature n, int ident, EcType* type, int clock)
-{
+Exp::Exp(ExpNature n, int ident, EcType* type, int clock) {
     ExpInit();
     _nature = n;
     _ident_or_order = ident;
@@ -162,44 +176,31 @@ Exp::Exp(ExpNature n, int ident, EcType* type, int clock)
     _clock = clock;
 }
 
-Exp::Exp(ExpNature n, int ident, EcType* type)
-{
+Exp::Exp(ExpNature n, int ident, EcType* type) {
     ExpInit();
     _nature = n;
     _ident_or_order = ident;
     _type = type;
 }
 
-Exp::~Exp()
-{
+Exp::~Exp() {
     delete_chain(_infos, &ExpInfo::next);
     if (_arity > 0 && uses_heap()) delete[] _ops.h.heap;
     delete linear();
 }
 
-const int* Exp::int_coefs() const
-{
-    return linear() ? linear()->icoefs : nullptr;
-}
+const int* Exp::int_coefs() const { return linear() ? linear()->icoefs : nullptr; }
 
-int Exp::int_constant() const
-{
-    return linear() ? linear()->iconst : 0;
-}
+int Exp::int_constant() const { return linear() ? linear()->iconst : 0; }
 
-const Fract* Exp::fract_coefs() const
-{
-    return linear() ? linear()->fcoefs : nullptr;
-}
+const Fract* Exp::fract_coefs() const { return linear() ? linear()->fcoefs : nullptr; }
 
-const Fract& Exp::fract_constant() const
-{
+const Fract& Exp::fract_constant() const {
     static const Fract zero;
     return linear() ? linear()->fconst : zero;
 }
 
-int Exp::projection_order() const
-{
+int Exp::projection_order() const {
     if (_nature != PROJ_n) {
         ierror("projection_order called on '%s' operator", nodekey(nature()));
         return 0;
@@ -207,8 +208,7 @@ int Exp::projection_order() const
     return order();
 }
 
-int Exp::function_ident() const
-{
+int Exp::function_ident() const {
     if (_nature != CALL_n) {
         ierror("Exp::function_name called on '%s' operator", nodekey(nature()));
         return 0;
@@ -216,8 +216,7 @@ int Exp::function_ident() const
     return order();
 }
 
-void Exp::put_info(int key, void* value)
-{
+void Exp::put_info(int key, void* value) {
     ExpInfo* prev = nullptr;
     ExpInfo* cur = _infos;
     while (cur && cur->key() > key) {
@@ -235,15 +234,13 @@ void Exp::put_info(int key, void* value)
         _infos = entry;
 }
 
-void* Exp::get_ptr_info(int key) const
-{
+void* Exp::get_ptr_info(int key) const {
     ExpInfo* e = _infos;
     while (e && e->key() > key) e = e->next();
     return (e && e->key() == key) ? e->value() : nullptr;
 }
 
-int Exp::get_int_info(int key) const
-{
+int Exp::get_int_info(int key) const {
     return static_cast<int>(reinterpret_cast<intptr_t>(get_ptr_info(key)));
 }
 

@@ -21,11 +21,45 @@ class SymbolTable;
 // prefix operators, 13..31 infix operators).
 enum ExpNature {
     ERROR_n = 0,
-    CONST_n, INPUT_n, ECREF_n, MODELREF_n,
-    PRE_n, CURRENT_n, NOT_n, UMINUS_n, INT2REAL_n, REAL2INT_n, LAST_n, INIT_n,
-    ARROW_n, WHEN_n, AND_n, OR_n, XOR_n, IMPL_n, EQUAL_n, NEQ_n, GTE_n, GT_n,
-    LTE_n, LT_n, DIV_n, MOD_n, MINUS_n, PLUS_n, SLASH_n, TIMES_n, POWER_n,
-    IF_n, TUPLE_n, NOR_n, DIESE_n, RCL_n, ICL_n, PROJ_n, CALL_n
+    CONST_n,
+    INPUT_n,
+    ECREF_n,
+    MODELREF_n,
+    PRE_n,
+    CURRENT_n,
+    NOT_n,
+    UMINUS_n,
+    INT2REAL_n,
+    REAL2INT_n,
+    LAST_n,
+    INIT_n,
+    ARROW_n,
+    WHEN_n,
+    AND_n,
+    OR_n,
+    XOR_n,
+    IMPL_n,
+    EQUAL_n,
+    NEQ_n,
+    GTE_n,
+    GT_n,
+    LTE_n,
+    LT_n,
+    DIV_n,
+    MOD_n,
+    MINUS_n,
+    PLUS_n,
+    SLASH_n,
+    TIMES_n,
+    POWER_n,
+    IF_n,
+    TUPLE_n,
+    NOR_n,
+    DIESE_n,
+    RCL_n,
+    ICL_n,
+    PROJ_n,
+    CALL_n
 };
 
 const int NB_EXP_NATURES = 40;
@@ -65,14 +99,14 @@ class Exp;
 class Exp {
 public:
     Exp(ExpNature n, Exp* a);
-    Exp(ExpNature n, Exp* a, int k);                 // PROJ_n order / CALL_n function
+    Exp(ExpNature n, Exp* a, int k);  // PROJ_n order / CALL_n function
     Exp(ExpNature n, Exp* a, Exp* b);
     Exp(ExpNature n, Exp* a, Exp* b, Exp* c);
     Exp(ExpNature n, int count, Exp** ops);
-    Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant);   // RCL_n
-    Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant); // ICL_n
-    Exp(ExpNature n, int ident, EcType* type, int clock);                   // leaf
-    Exp(ExpNature n, int ident, EcType* type);                              // leaf, clock -1
+    Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant);    // RCL_n
+    Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant);  // ICL_n
+    Exp(ExpNature n, int ident, EcType* type, int clock);                    // leaf
+    Exp(ExpNature n, int ident, EcType* type);                               // leaf, clock -1
     // Releases the property list, the operand array and the coefficient
     // arrays; never the operands.
     ~Exp();
@@ -118,15 +152,15 @@ public:
     int get_int_info(int key) const;
 
     // Printing (ecprg-print.cpp). None of them recurses per level.
-    void print(PtyStream* out, SymbolTable* names);      // name, or print_def
-    void print_def(PtyStream* out, SymbolTable* names);  // the node's own form
-    void Iprint(PtyStream* out, SymbolTable* names);     // print with cycle guard
-    void Iprint_def(PtyStream* out, SymbolTable* names); // print_def with guard
+    void print(PtyStream* out, SymbolTable* names);       // name, or print_def
+    void print_def(PtyStream* out, SymbolTable* names);   // the node's own form
+    void Iprint(PtyStream* out, SymbolTable* names);      // print with cycle guard
+    void Iprint_def(PtyStream* out, SymbolTable* names);  // print_def with guard
 
 private:
-    static const int kInline = 2;   // operands stored in the node itself
+    static const int kInline = 2;  // operands stored in the node itself
     void set_operands(int count, Exp* const* ops);
-    struct Linear;                  // coefficients and constant, ICL_n / RCL_n
+    struct Linear;  // coefficients and constant, ICL_n / RCL_n
     // A linear combination keeps its operands on the heap, so that the
     // second word of _ops holds its coefficients.
     bool uses_heap() const { return _arity > kInline || _lin_node; }
@@ -143,11 +177,11 @@ private:
         } h;
     } _ops = {};
     int _clock = -1;
-    int _ident_or_order = 0;   // identifier of a leaf, or the order field
+    int _ident_or_order = 0;  // identifier of a leaf, or the order field
     int _arity = 0;
     unsigned char _nature = ERROR_n;
-    bool _is_order = false;    // _ident_or_order holds the order field
-    bool _lin_node = false;    // made with coefficients (ICL_n / RCL_n)
+    bool _is_order = false;  // _ident_or_order holds the order field
+    bool _lin_node = false;  // made with coefficients (ICL_n / RCL_n)
 };
 
 // The program's expression heap: every node lives in chunks of raw storage

@@ -31,7 +31,8 @@ void IdList::prepend(ListCells& cells, int id) {
 IntList* IdList::list() const {
     if (_cells.empty()) return nullptr;
     if (_stale) {
-        for (size_t k = _cells.size(); k-- > 0;) _cells[k]->init(_cells[k]->head(), _cells[k]->tail());
+        for (size_t k = _cells.size(); k-- > 0;)
+            _cells[k]->init(_cells[k]->head(), _cells[k]->tail());
         _stale = false;
     }
     return _cells.front();

@@ -52,15 +52,15 @@ struct LexKeyword {
 };
 
 const LexKeyword Keywords[27] = {
-    {"and", KW_AND, 0},         {"assert", KW_ASSERT, 0}, {"bool", KW_BOOL, 1},
-    {"const", KW_CONST, 0},     {"current", KW_CURRENT, 0}, {"div", KW_DIV, 0},
-    {"else", KW_ELSE, 0},       {"function", KW_FUNCTION, 0}, {"false", KW_FALSE, 1},
-    {"if", KW_IF, 0},           {"int", KW_INT, 1},       {"let", KW_LET, 0},
-    {"mod", KW_MOD, 0},         {"node", KW_NODE, 0},     {"not", KW_NOT, 0},
-    {"or", KW_OR, 0},           {"nor", KW_NOR, 0},       {"pre", KW_PRE, 0},
-    {"real", KW_REAL, 1},       {"returns", KW_RETURNS, 0}, {"tel", KW_TEL, 0},
-    {"type", KW_TYPE, 0},       {"then", KW_THEN, 0},     {"true", KW_TRUE, 1},
-    {"var", KW_VAR, 0},         {"when", KW_WHEN, 0},     {"xor", KW_XOR, 0},
+    {"and", KW_AND, 0},     {"assert", KW_ASSERT, 0},     {"bool", KW_BOOL, 1},
+    {"const", KW_CONST, 0}, {"current", KW_CURRENT, 0},   {"div", KW_DIV, 0},
+    {"else", KW_ELSE, 0},   {"function", KW_FUNCTION, 0}, {"false", KW_FALSE, 1},
+    {"if", KW_IF, 0},       {"int", KW_INT, 1},           {"let", KW_LET, 0},
+    {"mod", KW_MOD, 0},     {"node", KW_NODE, 0},         {"not", KW_NOT, 0},
+    {"or", KW_OR, 0},       {"nor", KW_NOR, 0},           {"pre", KW_PRE, 0},
+    {"real", KW_REAL, 1},   {"returns", KW_RETURNS, 0},   {"tel", KW_TEL, 0},
+    {"type", KW_TYPE, 0},   {"then", KW_THEN, 0},         {"true", KW_TRUE, 1},
+    {"var", KW_VAR, 0},     {"when", KW_WHEN, 0},         {"xor", KW_XOR, 0},
 };
 
 const LexKeyword SpecKeywords[6] = {
@@ -84,7 +84,7 @@ namespace {
 
 struct ClassTable {
     unsigned char cls[256];
-    unsigned char kwLen[27];   // length of each keyword
+    unsigned char kwLen[27];  // length of each keyword
     // Keyword rows by first character, in table order (at most 4 per letter).
     signed char byFirst[128][5];
     ClassTable() noexcept : cls(), kwLen(), byFirst() {

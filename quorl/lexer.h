@@ -35,10 +35,10 @@ struct EcReader {
     bool eof = true;  // no more characters will come
 
     // ---- the scanner
-    int carcour = -1;  // current character, -1 at end of input
-    int yyline = 1;    // current line, from 1
-    int boot = 0;      // start token still to deliver, 0 once delivered
-    int result = 0;    // code of the last token returned
+    int carcour = -1;                    // current character, -1 at end of input
+    int yyline = 1;                      // current line, from 1
+    int boot = 0;                        // start token still to deliver, 0 once delivered
+    int result = 0;                      // code of the last token returned
     char buffer[LEX_MAX_TEXT + 1] = {};  // the word, number or pair being read
     // The parser may read one lookahead token before it reduces the rule
     // that interns the previous token's text, so token texts rotate through
@@ -51,11 +51,11 @@ struct EcReader {
     // ---- what the grammar's actions build
     EcPrg* prg;
     SymbolTable* symbols;
-    Exp* ecexp = nullptr;          // root of an accepted expression parse
+    Exp* ecexp = nullptr;  // root of an accepted expression parse
     DeclKind decl_kind = DECL_CONSTS;
     // Lists under construction, innermost last: a list is a start index in
     // one of these stacks, and its elements run to the stack's top.
-    std::vector<int> names;        // identifiers, or parameter name/type pairs
+    std::vector<int> names;  // identifiers, or parameter name/type pairs
     std::vector<Exp*> operands;
 };
 

@@ -108,7 +108,8 @@ void QUORL_general_sigint(int) {
     Quorl* quorl = LAST_QUORL;
     if (quorl == nullptr) return;
     if (quorl->sigint_async != nullptr) Tcl_AsyncMark(quorl->sigint_async);
-    (void)signal(SIGINT, QUORL_general_sigint);  // SIGINT is a valid signal: SIG_ERR cannot come back
+    (void)signal(SIGINT,
+                 QUORL_general_sigint);  // SIGINT is a valid signal: SIG_ERR cannot come back
 }
 
 // The Quorl outlives its interpreter; forget the interpreter so that a late
@@ -121,7 +122,10 @@ static void forget_interp(ClientData owner, Tcl_Interp*) {
 
 int QUORL_help(ClientData, Tcl_Interp*, int, const char*[]) {
     // The operation names are the arrays the object command dispatches on.
-    static const struct { const char* format; const char* name; } lines[] = {
+    static const struct {
+        const char* format;
+        const char* name;
+    } lines[] = {
         {"quorl commands are:\n", nullptr},
         {"<ecprg> %s [<node name>]  --init an empty lustre node\n", INIT},
         {"<ecprg> %s <file.ec>  --load ec program from file\n", LOAD},
@@ -203,7 +207,8 @@ Quorl::Quorl(Tcl_Interp* the_interp)
     sigint_script = Tcl_NewStringObj(DEFAULT_SIGINT_SCRIPT, -1);
     Tcl_IncrRefCount(sigint_script);
     LAST_QUORL = this;
-    (void)signal(SIGINT, QUORL_general_sigint);  // SIGINT is a valid signal: SIG_ERR cannot come back
+    (void)signal(SIGINT,
+                 QUORL_general_sigint);  // SIGINT is a valid signal: SIG_ERR cannot come back
     Tcl_CreateCommand(interp, QUORL_SIGINT, QUORL_sigint, this, nullptr);
     Tcl_CallWhenDeleted(interp, forget_interp, this);
     ecprg_list = nullptr;

@@ -4,9 +4,9 @@
 #ifndef QUORL_QUORL_H
 #define QUORL_QUORL_H
 
+#include <tcl.h>
 #include <cstdarg>
 #include <new>
-#include <tcl.h>
 
 class EcPrgVar;
 
@@ -31,7 +31,7 @@ public:
     // Unlinks a program object from ecprg_list (defined with the program objects).
     void remove_ecprg(EcPrgVar* object);
 
-    Tcl_Interp* interp;         // null once the interpreter is deleted
+    Tcl_Interp* interp;  // null once the interpreter is deleted
     Tcl_Obj* sigint_script;
     EcPrgVar* ecprg_list;
     // Marked by the SIGINT handler; its procedure runs sigint_script at the

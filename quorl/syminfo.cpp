@@ -35,8 +35,13 @@ void IdentInfo::ecref_link(Exp* e) {
 
 FuncInfo::FuncInfo(int ident, FuncMode mode, EcType* inputs_type, EcType* outputs_type,
                    IntList* inputs, IntList* outputs)
-    : SymbolInfo(ident), _mode(mode), _usr_def_index(0), _inputs_type(inputs_type),
-      _outputs_type(outputs_type), _inputs(inputs), _outputs(outputs) {}
+    : SymbolInfo(ident),
+      _mode(mode),
+      _usr_def_index(0),
+      _inputs_type(inputs_type),
+      _outputs_type(outputs_type),
+      _inputs(inputs),
+      _outputs(outputs) {}
 
 // ------------------------------------------------------------------ SymbolInfoArray
 

@@ -16,8 +16,15 @@ class PtyStream;
 class SymbolTable;
 
 enum IdentMode {
-    INPUT_m = 0, OUTPUT_m, LOCAL_m, USR_CONST_m, ASSERT_m,
-    BOOL_CONST_m, INT_CONST_m, REAL_CONST_m, ENUM_CONST_m
+    INPUT_m = 0,
+    OUTPUT_m,
+    LOCAL_m,
+    USR_CONST_m,
+    ASSERT_m,
+    BOOL_CONST_m,
+    INT_CONST_m,
+    REAL_CONST_m,
+    ENUM_CONST_m
 };
 
 enum FuncMode { FUNC_m = 0, TUPLE_FUNC_m };
@@ -90,8 +97,8 @@ private:
 class FuncInfo : public SymbolInfo {
 public:
     // The parameter lists (cells owned by the program) may be null.
-    FuncInfo(int ident, FuncMode mode, EcType* inputs_type, EcType* outputs_type,
-             IntList* inputs, IntList* outputs);
+    FuncInfo(int ident, FuncMode mode, EcType* inputs_type, EcType* outputs_type, IntList* inputs,
+             IntList* outputs);
     FuncInfo* is_function() override { return this; }
 
     FuncMode func_mode() const { return _mode; }

@@ -110,7 +110,8 @@ void delete_all_time_handlers(ClientData) {
 }
 
 int TimeHandler_Init(Tcl_Interp* interp) {
-    Tcl_CreateCommand(interp, "add_timer", create_a_time_handler, nullptr, delete_all_time_handlers);
+    Tcl_CreateCommand(interp, "add_timer", create_a_time_handler, nullptr,
+                      delete_all_time_handlers);
     Tcl_CreateCommand(interp, "abort_timer", abort_a_time_handler, nullptr, nullptr);
     return 0;
 }

@@ -12,8 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // fmemopen refuses a zero-length buffer: the empty file is /dev/null.
-    FILE* in = size > 0 ? fmemopen(const_cast<uint8_t*>(data), size, "r")
-                        : fopen("/dev/null", "r");
+    FILE* in = size > 0 ? fmemopen(const_cast<uint8_t*>(data), size, "r") : fopen("/dev/null", "r");
     if (!in) return 0;
     SymbolTable* symbols = new SymbolTable();
     EcPrg* prg = new EcPrg(symbols);

@@ -39,27 +39,42 @@ std::string written(const std::function<void(FILE*)>& f) {
     EXPECT_EQ(fclose(file), 0);
     return s;
 }
-std::string statistics(const StringTape& t) { return written([&](FILE* f) { t.print_statistics(f); }); }
+std::string statistics(const StringTape& t) {
+    return written([&](FILE* f) { t.print_statistics(f); });
+}
 
 // ---------------------------------------------------------------- symbols
 
 TEST(StringTape, HashCodesAndStatistics) {
     StringTape t;
-    struct { const char* s; int code; } codes[] = {
-        {"abc", 291}, {"qbc", 291},  // only the low four bits count: 'a' and 'q' collide
-        {"bool", 2202}, {"", 0}, {"123456789", (int)((0x1234567u + 0x89u) % 5041u)}};  // 9th byte: 2nd word
+    struct {
+        const char* s;
+        int code;
+    } codes[] = {{"abc", 291},
+                 {"qbc", 291},  // only the low four bits count: 'a' and 'q' collide
+                 {"bool", 2202},
+                 {"", 0},
+                 {"123456789", (int)((0x1234567u + 0x89u) % 5041u)}};  // 9th byte: 2nd word
     for (auto& c : codes) EXPECT_EQ(c.code, t.hash_code(c.s)) << c.s;
-    EXPECT_EQ("hash size  :  5041\noccupied   :     0\ncoll max   :     0\nnb strings :     0\n", statistics(t));
+    EXPECT_EQ("hash size  :  5041\noccupied   :     0\ncoll max   :     0\nnb strings :     0\n",
+              statistics(t));
     // A failed search over n items of a bucket raises coll max to n + 1 when n exceeds it:
     // "Abc" compares 2 (not above 2: no change), "1bc" compares 3.
-    struct { const char* s; bool add; int id, coll; } steps[] = {
-        {"abc", true, 1, 0}, {"qbc", true, 2, 2}, {"abc", true, 1, 2}, {"Abc", false, 0, 2},
-        {"Qbc", true, 3, 2}, {"1bc", false, 0, 4}, {"qbc", false, 2, 4}};
+    struct {
+        const char* s;
+        bool add;
+        int id, coll;
+    } steps[] = {{"abc", true, 1, 0},  {"qbc", true, 2, 2}, {"abc", true, 1, 2},
+                 {"Abc", false, 0, 2}, {"Qbc", true, 3, 2}, {"1bc", false, 0, 4},
+                 {"qbc", false, 2, 4}};
     for (auto& c : steps) {
-        EXPECT_EQ(c.id, c.add ? t.internal_add(c.s, strlen(c.s)) : t.internal_find(c.s, strlen(c.s))) << c.s;
+        EXPECT_EQ(c.id,
+                  c.add ? t.internal_add(c.s, strlen(c.s)) : t.internal_find(c.s, strlen(c.s)))
+            << c.s;
         EXPECT_EQ(c.coll, t.coll_max()) << c.s;
     }
-    EXPECT_EQ("hash size  :  5041\noccupied   :     1\ncoll max   :     4\nnb strings :     3\n", statistics(t));
+    EXPECT_EQ("hash size  :  5041\noccupied   :     1\ncoll max   :     4\nnb strings :     3\n",
+              statistics(t));
 }
 
 // Identifiers, texts, occupied and coll max agree with a model of chained
@@ -68,7 +83,8 @@ TEST(StringTape, HashCodesAndStatistics) {
 TEST(StringTape, AgreesWithChainedBuckets) {
     std::vector<std::string> names;
     auto numbered = [&](const char* prefix, long long first, int n, int step) {
-        for (int i = 0; i < n; ++i) names.push_back(prefix + std::to_string(first + (long long)i * step));
+        for (int i = 0; i < n; ++i)
+            names.push_back(prefix + std::to_string(first + (long long)i * step));
     };
     numbered("v", 0, 5000, 1);
     numbered("s", 0, 300, 100003);
@@ -80,7 +96,9 @@ TEST(StringTape, AgreesWithChainedBuckets) {
     StringTape t;
     std::vector<int> chain(t.hash_size(), 0);
     int coll = 0, occupied = 0;
-    auto failed = [&](int n) { if (n > coll) coll = n + 1; };
+    auto failed = [&](int n) {
+        if (n > coll) coll = n + 1;
+    };
     for (size_t i = 0; i < names.size(); ++i) {
         int& n = chain[t.hash_code(names[i].c_str())];
         failed(n);
@@ -93,7 +111,8 @@ TEST(StringTape, AgreesWithChainedBuckets) {
     }
     EXPECT_EQ(t.coll_max(), coll);
     EXPECT_EQ(t.occupied(), occupied);
-    for (const char* s : {"v5000", "s1", "d401", "v000", "x4000000050", "20000", "plainer", "-1", "00"}) {
+    for (const char* s :
+         {"v5000", "s1", "d401", "v000", "x4000000050", "20000", "plainer", "-1", "00"}) {
         EXPECT_EQ(t.internal_find(s, strlen(s)), 0) << s;
         failed(chain[t.hash_code(s)]);
         EXPECT_EQ(t.coll_max(), coll) << s;
@@ -105,10 +124,14 @@ TEST(SymbolTable, AddFindCutPrintIterate) {
     EXPECT_EQ(0, st.count());
     st.init_iterate();
     EXPECT_EQ(nullptr, st.iterate());
-    struct { int got, want; } ids[] = {  // evaluated in order
-        {st.add("bool"), 1}, {st.add("int"), 2}, {st.add("%s", "bool"), 1}, {st.add("%s%d", "x", 12), 3},
-        {st.find("x12"), 3}, {st.find("%c%d", 'x', 12), 3}, {st.find("x13"), 0}, {st.add("%s", "100%"), 4},
-        {st.add("%s", ""), 5}, {st.add_text("int and more", 3), 2}};
+    struct {
+        int got, want;
+    } ids[] = {// evaluated in order
+               {st.add("bool"), 1},       {st.add("int"), 2},
+               {st.add("%s", "bool"), 1}, {st.add("%s%d", "x", 12), 3},
+               {st.find("x12"), 3},       {st.find("%c%d", 'x', 12), 3},
+               {st.find("x13"), 0},       {st.add("%s", "100%"), 4},
+               {st.add("%s", ""), 5},     {st.add_text("int and more", 3), 2}};
     for (auto& c : ids) EXPECT_EQ(c.want, c.got) << "row " << &c - ids;
     EXPECT_STREQ("100%", st[4]);
     for (int bad : {0, 6, -3}) EXPECT_EQ(nullptr, st[bad]) << bad;
@@ -121,8 +144,10 @@ TEST(SymbolTable, AddFindCutPrintIterate) {
     EXPECT_EQ(77, id);
     EXPECT_EQ(1, st.find_then_get(&id, "%s", "int"));
     EXPECT_EQ(2, id);
-    EXPECT_EQ("symbol[  1]= \"bool\"\nsymbol[  2]= \"int\"\nsymbol[  3]= \"x12\"\nsymbol[  4]= \"100%\"\n"
-              "symbol[  5]= \"\"\nsymbol[  6]= \"b1\"\n", written([&](FILE* f) { st.print(f); }));
+    EXPECT_EQ(
+        "symbol[  1]= \"bool\"\nsymbol[  2]= \"int\"\nsymbol[  3]= \"x12\"\nsymbol[  4]= \"100%\"\n"
+        "symbol[  5]= \"\"\nsymbol[  6]= \"b1\"\n",
+        written([&](FILE* f) { st.print(f); }));
     st.init_iterate();
     for (int k = 1; k <= 6; ++k) EXPECT_EQ(st[k], st.iterate());
     EXPECT_EQ(nullptr, st.iterate());
@@ -138,7 +163,8 @@ TEST(SymbolTable, AddFindCutPrintIterate) {
     int m = st.add("<%s>", mid.substr(1, 5000).c_str());
     EXPECT_EQ(mid, st[m]);
     // Names around the 16 characters an index slot holds.
-    for (const char* s : {"abcdefghijklmno", "abcdefghijklmnop", "abcdefghijklmnopq", "abcdefghijklmnoq"})
+    for (const char* s :
+         {"abcdefghijklmno", "abcdefghijklmnop", "abcdefghijklmnopq", "abcdefghijklmnoq"})
         EXPECT_EQ(st.find("%s", s), 0) << s;
     int a = st.add("abcdefghijklmnop"), b = st.add("abcdefghijklmnopq");
     EXPECT_EQ(st.find("abcdefghijklmnop"), a);
@@ -160,13 +186,16 @@ TEST(IntList, LengthsConcatExtractPrint) {
     IntList* second = new IntList(b, 2);
     first->concat(second);
     EXPECT_EQ(lengths(first), (std::vector<int>{5, 4, 3, 2, 1}));
-    EXPECT_EQ(lengths(second), (std::vector<int>{2, 1}));  // shared: only the first list's lengths change
+    EXPECT_EQ(lengths(second),
+              (std::vector<int>{2, 1}));  // shared: only the first list's lengths change
     append_list(first, 6);
     EXPECT_EQ(6, first->length());
     EXPECT_EQ(3, second->length());
     EXPECT_EQ(1, first->compare(want, 6));
     EXPECT_EQ(0, first->compare(want, 5));
-    struct { int i, result, value; } cases[] = {{0, 0, 1}, {5, 0, 6}, {6, 1, -1}, {-1, 1, -1}};
+    struct {
+        int i, result, value;
+    } cases[] = {{0, 0, 1}, {5, 0, 6}, {6, 1, -1}, {-1, 1, -1}};
     for (auto& c : cases) {
         int value = -1;
         EXPECT_EQ(c.result, first->extract(c.i, &value)) << c.i;
@@ -179,8 +208,10 @@ TEST(IntList, LengthsConcatExtractPrint) {
     std::vector<int> many(25);
     for (int k = 0; k < 25; ++k) many[(size_t)k] = k;
     IntList* l = new IntList(many.data(), 25);
-    EXPECT_EQ("{ 0, 1, 2, 3, 4, 5, 6, 7, 8, 9,\n10, 11, 12, 13, 14, 15, 16, 17, 18, 19,\n20, 21, 22, 23, 24 }\n",
-              written([&](FILE* f) { l->print(f); }));
+    EXPECT_EQ(
+        "{ 0, 1, 2, 3, 4, 5, 6, 7, 8, 9,\n10, 11, 12, 13, 14, 15, 16, 17, 18, 19,\n20, 21, 22, 23, "
+        "24 }\n",
+        written([&](FILE* f) { l->print(f); }));
     delete_chain(l, &IntList::tail);
     EXPECT_EXIT(IntList(a, 0), ExitedWithCode(1), "IntList::IntList: empty value array\n");
 }
@@ -188,14 +219,28 @@ TEST(IntList, LengthsConcatExtractPrint) {
 // ---------------------------------------------------------------- fractions
 
 TEST(Fract, NormalFormArithmeticParsingAndPrint) {
-    struct { Fract got; long long num, den; } cases[] = {
-        {Fract(6, -4), -3, 2}, {Fract(0, -5), 0, 1}, {Fract(1, -7), -1, 7}, {Fract(-10, -4), 5, 2},
-        {Fract(1000000007LL * 6, 1000000007LL * 4), 3, 2}, {abs(Fract(-3, 4)), 3, 4},
-        {plus(Fract(1, 6), Fract(1, 3)), 1, 2}, {minus(Fract(1, 6), Fract(1, 3)), -1, 6},
-        {times(Fract(2, 3), Fract(9, 4)), 3, 2}, {slash(Fract(1, 2), Fract(-3, 4)), -2, 3},
-        {uminus(Fract(5, 7)), -5, 7}, {atofract("2.50"), 5, 2}, {atofract("-1.5e2"), -150, 1},
-        {atofract("12e-3"), 3, 250}, {atofract("1."), 1, 1}, {atofract("7x"), 7, 1}, {atofract("0.0"), 0, 1},
-        {atofract("1E+2"), 100, 1}, {atofract("9223372036854775807"), 9223372036854775807LL, 1}};
+    struct {
+        Fract got;
+        long long num, den;
+    } cases[] = {{Fract(6, -4), -3, 2},
+                 {Fract(0, -5), 0, 1},
+                 {Fract(1, -7), -1, 7},
+                 {Fract(-10, -4), 5, 2},
+                 {Fract(1000000007LL * 6, 1000000007LL * 4), 3, 2},
+                 {abs(Fract(-3, 4)), 3, 4},
+                 {plus(Fract(1, 6), Fract(1, 3)), 1, 2},
+                 {minus(Fract(1, 6), Fract(1, 3)), -1, 6},
+                 {times(Fract(2, 3), Fract(9, 4)), 3, 2},
+                 {slash(Fract(1, 2), Fract(-3, 4)), -2, 3},
+                 {uminus(Fract(5, 7)), -5, 7},
+                 {atofract("2.50"), 5, 2},
+                 {atofract("-1.5e2"), -150, 1},
+                 {atofract("12e-3"), 3, 250},
+                 {atofract("1."), 1, 1},
+                 {atofract("7x"), 7, 1},
+                 {atofract("0.0"), 0, 1},
+                 {atofract("1E+2"), 100, 1},
+                 {atofract("9223372036854775807"), 9223372036854775807LL, 1}};
     for (auto& c : cases) {
         EXPECT_EQ(c.num, c.got.num) << "row " << &c - cases;
         EXPECT_EQ(c.den, c.got.den) << "row " << &c - cases;
@@ -204,23 +249,26 @@ TEST(Fract, NormalFormArithmeticParsingAndPrint) {
     EXPECT_EQ(6, pgcd(12, -18));
     EXPECT_EQ(36, ppcm(12, 18));
     EXPECT_EQ("3 -3/2 0", written([](FILE* f) {
-        Fract(3).print(f);
-        fputc(' ', f);
-        Fract(-3, 2).print(f);
-        fputc(' ', f);
-        Fract().print(f);
-    }));
+                  Fract(3).print(f);
+                  fputc(' ', f);
+                  Fract(-3, 2).print(f);
+                  fputc(' ', f);
+                  Fract().print(f);
+              }));
     Fract half(1, 2), two_thirds(2, 3), five_halves(5, 2);
-    int compared[] = {half < two_thirds, !(half > two_thirds), half <= Fract(2, 4), Fract(4, 2) == 2LL,
-                      2LL == Fract(4, 2), !(2LL >= five_halves), five_halves > 2LL, 3LL >= five_halves,
-                      half != 1LL, !(half == two_thirds)};
-    for (size_t i = 0; i < sizeof compared / sizeof compared[0]; ++i) EXPECT_EQ(1, compared[i]) << i;
+    int compared[] = {
+        half<two_thirds, !(half > two_thirds), half <= Fract(2, 4), Fract(4, 2) == 2LL,
+             2LL == Fract(4, 2), !(2LL >= five_halves), five_halves> 2LL,
+        3LL >= five_halves, half != 1LL, !(half == two_thirds)};
+    for (size_t i = 0; i < sizeof compared / sizeof compared[0]; ++i)
+        EXPECT_EQ(1, compared[i]) << i;
     EXPECT_EXIT(Fract(1, 0), ExitedWithCode(1), "^Fract::Fract: division by zero\n$");
     Fract bad;
     bad.den = 0;
     EXPECT_EXIT(bad.todouble(), ExitedWithCode(1), "^Fract::todouble\\(\\) : division by zero\n$");
     EXPECT_EXIT(atofract("12345678901234567890"), ExitedWithCode(1),
-                "^Fract::operator=\\(char\\*\\) : arithmetic overflow while parsing '12345678901234567890'\n$");
+                "^Fract::operator=\\(char\\*\\) : arithmetic overflow while parsing "
+                "'12345678901234567890'\n$");
 }
 
 // ---------------------------------------------------------------- streams
@@ -236,20 +284,74 @@ TEST(PtyStream, WrittenTextAndColumn) {
         int column;
     };
     const Row rows[] = {
-        {"newline indents", nullptr, [](PtyStream& s) { s.tab(); s.put("a\nb"); }, "a\n   b", 4},
-        {"form feed does not", nullptr, [](PtyStream& s) { s.tab(); s.tab(); s.put("a\fb"); }, "a\nb", 1},
-        {"80 wraps", nullptr, [&](PtyStream& s) { s.put("%s", a75.c_str()); s.put("xxxxx"); }, a75 + "\nxxxxx", 5},
-        {"79 fits", nullptr, [&](PtyStream& s) { s.put("%s", a75.c_str()); s.put("xxxx"); }, a75 + "xxxx", 79},
-        {"wide piece", nullptr, [&](PtyStream& s) { s.put("ab%s", z100.c_str()); }, "\nab" + z100, 102},
-        {"empty piece past width", nullptr, [&](PtyStream& s) { s.put("ab%s", z100.c_str()); s.put("\n"); },
+        {"newline indents", nullptr,
+         [](PtyStream& s) {
+             s.tab();
+             s.put("a\nb");
+         },
+         "a\n   b", 4},
+        {"form feed does not", nullptr,
+         [](PtyStream& s) {
+             s.tab();
+             s.tab();
+             s.put("a\fb");
+         },
+         "a\nb", 1},
+        {"80 wraps", nullptr,
+         [&](PtyStream& s) {
+             s.put("%s", a75.c_str());
+             s.put("xxxxx");
+         },
+         a75 + "\nxxxxx", 5},
+        {"79 fits", nullptr,
+         [&](PtyStream& s) {
+             s.put("%s", a75.c_str());
+             s.put("xxxx");
+         },
+         a75 + "xxxx", 79},
+        {"wide piece", nullptr, [&](PtyStream& s) { s.put("ab%s", z100.c_str()); }, "\nab" + z100,
+         102},
+        {"empty piece past width", nullptr,
+         [&](PtyStream& s) {
+             s.put("ab%s", z100.c_str());
+             s.put("\n");
+         },
          "\nab" + z100 + "\n\n", 0},
-        {"cr indents at once", nullptr, [](PtyStream& s) { s.tab(); s.cr(); s.cr(); }, "\n   \n   ", 3},
-        {"lf does not", nullptr, [](PtyStream& s) { s.tab(); s.cr(); s.lf(); }, "\n   \n", 0},
-        {"custom tab, numbers", "--", [](PtyStream& s) { s.tab(); s.tab(); s.put("x\n"); s.put(42); s.put(-1.5f); },
+        {"cr indents at once", nullptr,
+         [](PtyStream& s) {
+             s.tab();
+             s.cr();
+             s.cr();
+         },
+         "\n   \n   ", 3},
+        {"lf does not", nullptr,
+         [](PtyStream& s) {
+             s.tab();
+             s.cr();
+             s.lf();
+         },
+         "\n   \n", 0},
+        {"custom tab, numbers", "--",
+         [](PtyStream& s) {
+             s.tab();
+             s.tab();
+             s.put("x\n");
+             s.put(42);
+             s.put(-1.5f);
+         },
          "x\n----42-1.500000", 15},
-        {"long format", nullptr, [&](PtyStream& s) { s.put("<%s>\n%d", n50k.c_str(), 7); }, "\n<" + n50k + ">\n7", 1},
-        {"copy temporary", nullptr, [](PtyStream& s) { TmpPtyStream t; t.put("a\nb"); fputs("\fc", t.file());
-             s.tab(); s.put("x"); s.put(&t); }, "xa\n   b\nc", 0},
+        {"long format", nullptr, [&](PtyStream& s) { s.put("<%s>\n%d", n50k.c_str(), 7); },
+         "\n<" + n50k + ">\n7", 1},
+        {"copy temporary", nullptr,
+         [](PtyStream& s) {
+             TmpPtyStream t;
+             t.put("a\nb");
+             fputs("\fc", t.file());
+             s.tab();
+             s.put("x");
+             s.put(&t);
+         },
+         "xa\n   b\nc", 0},
     };
     for (const Row& r : rows) {
         char* buf = nullptr;
@@ -268,8 +370,10 @@ TEST(PtyStream, WrittenTextAndColumn) {
     PtyStream(stdout).untab();
     EXPECT_EQ("PtyStream::untab : unbalanced untab\n", GetCapturedStderr());
     EXPECT_NE(EOF, fflush(stdout));  // the stream on stdout did not close it
-    EXPECT_EXIT(PtyStream("/nonexistent-dir/x.lus"), ExitedWithCode(1), "^can't open file '/nonexistent-dir/x.lus'\n$");
-    EXPECT_EXIT(PtyStream(stdout, 80, "12345678901234567890"), ExitedWithCode(1), "tab string longer than 19");
+    EXPECT_EXIT(PtyStream("/nonexistent-dir/x.lus"), ExitedWithCode(1),
+                "^can't open file '/nonexistent-dir/x.lus'\n$");
+    EXPECT_EXIT(PtyStream(stdout, 80, "12345678901234567890"), ExitedWithCode(1),
+                "tab string longer than 19");
 }
 
 // ---------------------------------------------------------------- diagnostics
@@ -285,19 +389,27 @@ protected:
 
 TEST_F(Diagnostics, TraceLevelsAndPipeMarkers) {
     const int kPlain = -1000;  // the form without a level: prints when VERBOSE != 0
-    const struct { int verbose, level; bool prints; } levels[] = {
-        {0, kPlain, false}, {1, kPlain, true}, {-1, kPlain, true}, {0, 0, true}, {0, 1, false},
-        {-1, 1, false}, {-1, -2, true}, {2, 2, true}, {2, 3, false}};
+    const struct {
+        int verbose, level;
+        bool prints;
+    } levels[] = {{0, kPlain, false}, {1, kPlain, true}, {-1, kPlain, true},
+                  {0, 0, true},       {0, 1, false},     {-1, 1, false},
+                  {-1, -2, true},     {2, 2, true},      {2, 3, false}};
     for (const auto& c : levels) {
         set_verbose_mode(c.verbose);
         CaptureStderr();
-        int result = c.level == kPlain ? Verbose("trace %d\n", 7) : Verbose(c.level, "trace %d\n", 7);
+        int result =
+            c.level == kPlain ? Verbose("trace %d\n", 7) : Verbose(c.level, "trace %d\n", 7);
         EXPECT_EQ(GetCapturedStderr(), c.prints ? "trace 7\n" : "") << c.verbose << " " << c.level;
         EXPECT_EQ(result, c.verbose);
     }
-    const struct { const char *format, *piped, *plain; } pipes[] = {
-        {"\rline %d", " \n^Rline 3", "\rline 3"}, {"\bline %d", "\n^Bline 3", "\bline 3"},
-        {"\r\rline %d", " \n^R\rline 3", "\r\rline 3"}, {"li\rne %d", "li\rne 3", "li\rne 3"}, {"", "", ""}};
+    const struct {
+        const char *format, *piped, *plain;
+    } pipes[] = {{"\rline %d", " \n^Rline 3", "\rline 3"},
+                 {"\bline %d", "\n^Bline 3", "\bline 3"},
+                 {"\r\rline %d", " \n^R\rline 3", "\r\rline 3"},
+                 {"li\rne %d", "li\rne 3", "li\rne 3"},
+                 {"", "", ""}};
     set_verbose_mode(1);
     for (const auto& c : pipes) {
         PIPE = 0;
@@ -339,7 +451,8 @@ public:
         pollfd p{master_, POLLIN, 0};
         char buffer[256];
         ssize_t n;
-        while (poll(&p, 1, 50) > 0 && (p.revents & POLLIN) && (n = read(master_, buffer, sizeof buffer)) > 0)
+        while (poll(&p, 1, 50) > 0 && (p.revents & POLLIN) &&
+               (n = read(master_, buffer, sizeof buffer)) > 0)
             text.append(buffer, n);
         return text;
     }
@@ -352,8 +465,10 @@ private:
 // every p + 1 calls, cycling | / - \ ; silent when not verbose or off a
 // terminal.
 TEST_F(Diagnostics, Wheel) {
-    const struct { int verbose, period, calls; const char* out; } cases[] = {
-        {1, 0, 5, "|\b,/\b,-\b,\\\b,|\b,"}, {2, 3, 9, ",,|\b,,,,/\b,,,"}, {0, 0, 2, ",,"}};
+    const struct {
+        int verbose, period, calls;
+        const char* out;
+    } cases[] = {{1, 0, 5, "|\b,/\b,-\b,\\\b,|\b,"}, {2, 3, 9, ",,|\b,,,,/\b,,,"}, {0, 0, 2, ",,"}};
     for (const auto& c : cases) {
         SetUp();
         TerminalStderr tty;
@@ -384,10 +499,12 @@ TEST_F(Diagnostics, Reports) {
     GError("first %d;", 1);
     GError("second");
     EXPECT_EQ(GetCapturedStderr(),
-              "  Warning :\ndisk 90% full\ntool Warning :\na\nother Warning :\nb\ninternal xfirst 1;second");
+              "  Warning :\ndisk 90% full\ntool Warning :\na\nother Warning :\nb\ninternal xfirst "
+              "1;second");
     EXPECT_EQ(GErrors(), 2);
     EXPECT_EXIT(GErrorRecover(), ExitedWithCode(1), "\\*\\*\\* 2 Errors stop\n$");
-    EXPECT_EXIT(IError("node %s has kind %d", "n", 12), ExitedWithCode(1), "^Sorry, Internal Error :\nnode n has kind 12\n$");
+    EXPECT_EXIT(IError("node %s has kind %d", "n", 12), ExitedWithCode(1),
+                "^Sorry, Internal Error :\nnode n has kind 12\n$");
     EXPECT_EXIT(Error("bad %s", "thing"), ExitedWithCode(1), "^other Error :\nbad thing\n$");
 }
 

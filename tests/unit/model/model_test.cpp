@@ -50,8 +50,12 @@ protected:
             return text;
         }  // the stream closes the file
     }
-    std::string def_text(Exp* e) { return printed([&](PtyStream* out) { e->print_def(out, &symbols); }); }
-    std::string lus() { return printed([&](PtyStream* out) { prg.print_lus(out); }); }
+    std::string def_text(Exp* e) {
+        return printed([&](PtyStream* out) { e->print_def(out, &symbols); });
+    }
+    std::string lus() {
+        return printed([&](PtyStream* out) { prg.print_lus(out); });
+    }
     template <class F>
     static std::string err_of(F f) {
         CaptureStderr();
@@ -85,11 +89,20 @@ TEST_F(Model, RecordsOfEachKind) {
     prg.add_assertion(sum);
     EcType *I = prg.int_type(), *B = prg.bool_type(), *R = prg.real_type();
     const int base = prg.base_clock(), c = id("c"), none = -1;
-    struct { const char* name; IdentMode mode; EcType* type; int clock, ref; bool def_is_ref; } rows[] = {
-        {"x", INPUT_m, I, base, INPUT_n, true}, {"nil", BOOL_CONST_m, B, base, CONST_n, true},
-        {"y", LOCAL_m, I, c, ECREF_n, false}, {"o", OUTPUT_m, I, c, ECREF_n, false},
-        {"k", USR_CONST_m, I, base, CONST_n, true}, {"42", INT_CONST_m, I, base, CONST_n, true},
-        {"2.5", REAL_CONST_m, R, base, CONST_n, true}, {"__assert_0", ASSERT_m, B, base, none, false}};
+    struct {
+        const char* name;
+        IdentMode mode;
+        EcType* type;
+        int clock, ref;
+        bool def_is_ref;
+    } rows[] = {{"x", INPUT_m, I, base, INPUT_n, true},
+                {"nil", BOOL_CONST_m, B, base, CONST_n, true},
+                {"y", LOCAL_m, I, c, ECREF_n, false},
+                {"o", OUTPUT_m, I, c, ECREF_n, false},
+                {"k", USR_CONST_m, I, base, CONST_n, true},
+                {"42", INT_CONST_m, I, base, CONST_n, true},
+                {"2.5", REAL_CONST_m, R, base, CONST_n, true},
+                {"__assert_0", ASSERT_m, B, base, none, false}};
     for (auto& r : rows) {
         IdentInfo* i = info(r.name);
         ASSERT_NE(i, nullptr) << r.name;
@@ -103,7 +116,8 @@ TEST_F(Model, RecordsOfEachKind) {
     }
     EXPECT_EQ(info("__assert_0")->ec_def(), sum);
     EXPECT_EQ(sum->type(), B);  // linking makes it bool, unchecked
-    for (int bad : {id("__assert_0"), id("never declared"), 0, -3, 1 << 30}) EXPECT_EQ(prg.reference(bad), nullptr);
+    for (int bad : {id("__assert_0"), id("never declared"), 0, -3, 1 << 30})
+        EXPECT_EQ(prg.reference(bad), nullptr);
     // Literals are interned by their text; a text that is no number is 0, a
     // too large one keeps its low 32 bits.
     EXPECT_EQ(lit("42"), info("42")->ec_ref());
@@ -164,7 +178,8 @@ TEST_F(Model, Types) {
     prg.add_usr_type(id("int"));
     EXPECT_STREQ(prg.error_msg(), "type 'int' already declared");
     // One tuple type per sequence of names; members are not looked up.
-    int ib[] = {id("int"), id("bool")}, bi[] = {id("bool"), id("int")}, ic[] = {id("int"), id("color")};
+    int ib[] = {id("int"), id("bool")}, bi[] = {id("bool"), id("int")},
+        ic[] = {id("int"), id("color")};
     EcType* t = prg.define_type(ib, 2);
     EXPECT_TRUE(t->is_tuple());
     EXPECT_EQ(prg.define_type(ib, 2), t);
@@ -199,7 +214,8 @@ TEST_F(Model, Types) {
                   EXPECT_EQ(prg.int_type()->enum_const(0), nullptr);
                   EXPECT_EQ(prg.define_type(ib, 0), nullptr);
               }),
-              "EcType::member() called on non tuple type\nEcType::enum_const(int) called on non enumerate type"
+              "EcType::member() called on non tuple type\nEcType::enum_const(int) called on non "
+              "enumerate type"
               "EcPrg::define_type called with an empty list\n");
 }
 
@@ -233,15 +249,19 @@ TEST_F(Model, EquationsTuplesClocksAndErrors) {
     Exp* memo = prg.get_exp(NOT_n, ref("b"));
     memo->set_clock(id("c"));
     Exp leaf(ECREF_n, id("x"), static_cast<EcType*>(nullptr));
-    struct { Exp* e; int clock; const char* err; } rows[] = {
-        {prg.get_exp(WHEN_n, ref("x"), ref("c")), id("c"), ""},
-        {prg.get_exp(WHEN_n, ref("x"), prg.get_exp(AND_n, ref("b"), ref("c"))), 0,
-         "The clock operand of 'when' operator must be named"},
-        {prg.get_exp(PRE_n, ref("y")), id("c"), ""},
-        {prg.get_exp(NOT_n, prg.get_exp(CURRENT_n, ref("y"))), -1, "EcPrg::clock 'CURRENT_n' is not implemented"},
-        {prg.get_exp(PLUS_n, ref("x"), ref("y")), prg.base_clock(), ""},
-        {memo, id("c"), ""},
-        {&leaf, -1, "EcPrg::clock 'ECREF_n' is not implemented"}};
+    struct {
+        Exp* e;
+        int clock;
+        const char* err;
+    } rows[] = {{prg.get_exp(WHEN_n, ref("x"), ref("c")), id("c"), ""},
+                {prg.get_exp(WHEN_n, ref("x"), prg.get_exp(AND_n, ref("b"), ref("c"))), 0,
+                 "The clock operand of 'when' operator must be named"},
+                {prg.get_exp(PRE_n, ref("y")), id("c"), ""},
+                {prg.get_exp(NOT_n, prg.get_exp(CURRENT_n, ref("y"))), -1,
+                 "EcPrg::clock 'CURRENT_n' is not implemented"},
+                {prg.get_exp(PLUS_n, ref("x"), ref("y")), prg.base_clock(), ""},
+                {memo, id("c"), ""},
+                {&leaf, -1, "EcPrg::clock 'ECREF_n' is not implemented"}};
     for (auto& r : rows) {
         int got = 0;
         EXPECT_EQ(err_of([&] { got = prg.clock(r.e); }), r.err);
@@ -276,8 +296,8 @@ TEST_F(Model, WorkedExampleInBothSyntaxes) {
     prg.add_usr_type(id("t2"));
     prg.add_usr_const(id("k"), prg.int_type(), prg.base_clock());
     int ii[2] = {id("int"), id("int")};
-    prg.add_usr_func(id("f"), prg.define_type(ii, 2), prg.int_type(), list({"a", "int", "b", "int"}),
-                     list({"r", "int"}));
+    prg.add_usr_func(id("f"), prg.define_type(ii, 2), prg.int_type(),
+                     list({"a", "int", "b", "int"}), list({"r", "int"}));
     inputs({"x"}, prg.int_type());
     inputs({"c"}, prg.bool_type());
     prg.add_output(id("y"), prg.int_type(), prg.base_clock(), 0);
@@ -288,18 +308,22 @@ TEST_F(Model, WorkedExampleInBothSyntaxes) {
     prg.define_variable(id("y"), prg.get_exp(PLUS_n, ref("x"), ref("l")));
     prg.define_variable(id("z"), prg.get_exp(WHEN_n, ref("x"), ref("c")));
     prg.define_variable(id("l"), prg.get_exp(ARROW_n, lit("0"), prg.get_exp(PRE_n, ref("y"))));
-    EXPECT_EQ(lus(), "type\n   t1,\n   t2;\n\nconst\n   k : int;\n   \n"
-                     "function f (a : int; b : int)\nreturns (r : int);\n\n"
-                     "node main( \n   x : int;\n   c : bool\n) returns (\n   y : int;\n   ( z : int ) when c\n);\n"
-                     "var\n   l : int;\n   \n"
-                     "let\n   assert (x)>=(0);\n   y = (x)+(l);\n   z = (x)when(c);\n   l = (0)->(pre(y));\ntel");
+    EXPECT_EQ(lus(),
+              "type\n   t1,\n   t2;\n\nconst\n   k : int;\n   \n"
+              "function f (a : int; b : int)\nreturns (r : int);\n\n"
+              "node main( \n   x : int;\n   c : bool\n) returns (\n   y : int;\n   ( z : int ) "
+              "when c\n);\n"
+              "var\n   l : int;\n   \n"
+              "let\n   assert (x)>=(0);\n   y = (x)+(l);\n   z = (x)when(c);\n   l = "
+              "(0)->(pre(y));\ntel");
     EXPECT_EQ(out_of([&] { EXPECT_EQ(prg.print_ec(), 0); }),
               "type\n   t1,\n   t2.\n\nconst\n   ( k : int ) when true;\n   \n"
               "function f (a : int; b : int)\nreturns (r : int);\n\n"
               "node main( \n   ( x : int ) when true;\n   ( c : bool ) when true\n"
               ") returns (\n   ( y : int ) when true;\n   ( z : int ) when c\n);\n"
               "var\n   ( l : int ) when true;\n   \n"
-              "let\n   assert (x)>=(0);\n   y = (x)+(l);\n   z = (x)when(c);\n   l = (0)->(pre(y));\ntel.");
+              "let\n   assert (x)>=(0);\n   y = (x)+(l);\n   z = (x)when(c);\n   l = "
+              "(0)->(pre(y));\ntel.");
 }
 
 // Empty lists keep the header layout; variables without equation print as
@@ -307,23 +331,26 @@ TEST_F(Model, WorkedExampleInBothSyntaxes) {
 TEST_F(Model, ProgramCornerCases) {
     prg.def_name(id("e"));
     EXPECT_EQ(lus(), "\nnode e( \n   \n) returns (\n   \n);\n\nlet\ntel");
-    prg.add_usr_func(id("g"), prg.int_type(), prg.int_type(), list({"p", "int"}), list({"q", "bool"}));
+    prg.add_usr_func(id("g"), prg.int_type(), prg.int_type(), list({"p", "int"}),
+                     list({"q", "bool"}));
     prg.add_usr_func(id("h"), prg.int_type(), prg.int_type(), nullptr, nullptr);
     prg.add_usr_func(id("k"), prg.int_type(), prg.int_type(), nullptr, nullptr);
     inputs({"h"}, prg.int_type());
     prg.add_output(id("o"), nullptr, prg.base_clock(), 0);
     prg.add_local(id("l"), prg.int_type(), id("o"));
-    EXPECT_EQ(lus(), "\nfunction g (p : int)\nreturns (q : bool);\n"
-                     "\nnode e( \n   h : int\n) returns (\n   o : <undeclared-type>\n);\n"
-                     "var\n   ( l : int ) when o;\n   \n"
-                     "let\n   (* o has no equation *)\n   (* l has no equation *)\ntel");
+    EXPECT_EQ(lus(),
+              "\nfunction g (p : int)\nreturns (q : bool);\n"
+              "\nnode e( \n   h : int\n) returns (\n   o : <undeclared-type>\n);\n"
+              "var\n   ( l : int ) when o;\n   \n"
+              "let\n   (* o has no equation *)\n   (* l has no equation *)\ntel");
     EXPECT_STREQ(prg.error_msg(), "undeclared function `h`");
     EXPECT_EQ(out_of([&] { EXPECT_EQ(prg.print_ec(), 1); }).find("node"), std::string::npos);
     prg.add_output(id("a"), prg.int_type(), prg.base_clock(), 0);
     Exp* pair[] = {ref("h"), ref("h")};
     prg.define_tuple(list({"a", "o"}), prg.get_exp(CALL_n, prg.get_exp(TUPLE_n, 2, pair), id("g")));
     std::string text = lus();
-    EXPECT_NE(text.find("\n   a, o = g(h, h);\n   (* l has no equation *)\ntel"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n   a, o = g(h, h);\n   (* l has no equation *)\ntel"), std::string::npos)
+        << text;
 }
 
 TEST_F(Model, ExpressionForms) {
@@ -336,21 +363,35 @@ TEST_F(Model, ExpressionForms) {
     Exp* xyz[3] = {x, y, ref("z")};
     int icoefs[][3] = {{2, -1, -3}, {-1}, {1, 7}};
     Fract fcoefs[][2] = {{Fract(1, 2), Fract(-3, 4)}, {Fract(-1), Fract(-1)}};
-    Exp icl0(ICL_n, 3, xyz, icoefs[0], -4), icl1(ICL_n, 1, xyz, icoefs[1], 5), icl2(ICL_n, 2, xyz, icoefs[2], 3);
+    Exp icl0(ICL_n, 3, xyz, icoefs[0], -4), icl1(ICL_n, 1, xyz, icoefs[1], 5),
+        icl2(ICL_n, 2, xyz, icoefs[2], 3);
     Exp icl3(ICL_n, 0, xyz, icoefs[0], 4), rcl0(RCL_n, 2, xyz, fcoefs[0], Fract(0));
     Exp rcl1(RCL_n, 2, xyz, fcoefs[1], Fract(-7, 3)), rcl2(RCL_n, 0, xyz, fcoefs[0], Fract(1, 3));
-    struct { Exp* e; const char* text; const char* err; } rows[] = {
-        {prg.get_exp(PRE_n, x), "pre(x)", ""}, {prg.get_exp(NOT_n, a), "not(a)", ""},
-        {prg.get_exp(UMINUS_n, x), "-(x)", ""}, {prg.get_exp(INT2REAL_n, x), "real(x)", ""},
+    struct {
+        Exp* e;
+        const char* text;
+        const char* err;
+    } rows[] = {
+        {prg.get_exp(PRE_n, x), "pre(x)", ""},
+        {prg.get_exp(NOT_n, a), "not(a)", ""},
+        {prg.get_exp(UMINUS_n, x), "-(x)", ""},
+        {prg.get_exp(INT2REAL_n, x), "real(x)", ""},
         {prg.get_exp(WHEN_n, x, c), "(x)when(c)", ""},
         {prg.get_exp(POWER_n, prg.get_exp(MINUS_n, x, y), x), "((x)-(y))**(x)", ""},
         {prg.get_exp(IF_n, c, x, y), " if (c) then (x) else (y)", ""},
         {prg.get_exp(PROJ_n, prg.get_exp(CALL_n, x, id("f")), 2), "proj(2)(f(x))", ""},
-        {tuple, "(a, b)", ""}, {prg.get_exp(NOR_n, 2, ab), "nor(a, b)", ""},
-        {prg.get_exp(DIESE_n, 2, ab), "#(a, b)", ""}, {x, "x", ""},
+        {tuple, "(a, b)", ""},
+        {prg.get_exp(NOR_n, 2, ab), "nor(a, b)", ""},
+        {prg.get_exp(DIESE_n, 2, ab), "#(a, b)", ""},
+        {x, "x", ""},
         {prg.get_exp(CALL_n, tuple, id("f")), "f(a, b)", ""},
-        {&icl0, "2*x -y -3*z -4", ""}, {&icl1, "-x +5", ""}, {&icl2, "x +7*y +3", ""}, {&icl3, "4", ""},
-        {&rcl0, "1/2*x -3/4*y", ""}, {&rcl1, "-x -y -7/3", ""}, {&rcl2, "1/3", ""},
+        {&icl0, "2*x -y -3*z -4", ""},
+        {&icl1, "-x +5", ""},
+        {&icl2, "x +7*y +3", ""},
+        {&icl3, "4", ""},
+        {&rcl0, "1/2*x -3/4*y", ""},
+        {&rcl1, "-x -y -7/3", ""},
+        {&rcl2, "1/3", ""},
         {&bad, "", "print_def 'ERROR_n' is not implemented"},
         {&anonymous, "", "Exp::print_def : 'CONST_n' Exp must have an identifier"},
     };
@@ -362,7 +403,8 @@ TEST_F(Model, ExpressionForms) {
     // The guard writes a shared node in full where it recurs, and cuts a
     // cycle (made by hand: the factory cannot) where it closes.
     Exp* shared = prg.get_exp(PRE_n, x);
-    EXPECT_EQ(out_of([&] { prg.print_exp(prg.get_exp(PLUS_n, shared, shared)); }), "(pre(x))+(pre(x))");
+    EXPECT_EQ(out_of([&] { prg.print_exp(prg.get_exp(PLUS_n, shared, shared)); }),
+              "(pre(x))+(pre(x))");
     Exp outer(NOT_n, 1, none);
     Exp inner(PRE_n, &outer);
     const_cast<Exp**>(outer.operands())[0] = &inner;
@@ -387,11 +429,11 @@ TEST_F(Model, MillionLevelsDeep) {
     for (int i = 0; i < 1000000; i++) {
         Exp* pair[2] = {e, b};
         switch (i % 5) {
-        case 0: e = prg.get_exp(NOT_n, e); break;
-        case 1: e = prg.get_exp(IF_n, b, e, b); break;
-        case 2: e = prg.get_exp(PROJ_n, prg.get_exp(TUPLE_n, 2, pair), 1); break;
-        case 3: e = prg.get_exp(AND_n, e, b); break;
-        default: e = prg.get_exp(PRE_n, e);
+            case 0: e = prg.get_exp(NOT_n, e); break;
+            case 1: e = prg.get_exp(IF_n, b, e, b); break;
+            case 2: e = prg.get_exp(PROJ_n, prg.get_exp(TUPLE_n, 2, pair), 1); break;
+            case 3: e = prg.get_exp(AND_n, e, b); break;
+            default: e = prg.get_exp(PRE_n, e);
         }
     }
     EXPECT_GT(def_text(e).size(), 1000000u);

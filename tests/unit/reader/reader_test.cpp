@@ -75,7 +75,10 @@ std::string tokens(Program& p, const std::string& text, bool from_file, int* lin
     EXPECT_EQ(ecprg_lex(&value, &r), START_PROGRAM);
     for (int t; (t = ecprg_lex(&value, &r)) != -1;) {
         out += out.empty() ? "" : " ";
-        const char* kind = t == IDENT ? "id:" : t == INT_LITERAL ? "int:" : t == REAL_LITERAL ? "real:" : nullptr;
+        const char* kind = t == IDENT          ? "id:"
+                           : t == INT_LITERAL  ? "int:"
+                           : t == REAL_LITERAL ? "real:"
+                                               : nullptr;
         out += kind ? kind + std::string(value.text) : printLexeme(&r, t);
     }
     if (f) {
@@ -90,30 +93,46 @@ std::string tokens(Program& p, const std::string& text, bool from_file, int* lin
 TEST(Reader, Tokens) {
     const std::string w1023(1023, 'w');
     auto padded = [](size_t pad) {
-        return std::string(pad, ' ') + "alpha_beta 12.5e-3 -> (* a\ncomment *) -- line\n<> delta\n" +
+        return std::string(pad, ' ') +
+               "alpha_beta 12.5e-3 -> (* a\ncomment *) -- line\n<> delta\n" +
                std::string(70000, '\n') + "omega";
     };
     const char* kPadded = "id:alpha_beta real:12.5e-3 -> <> id:delta id:omega";
-    const struct { std::string text, tokens, error; int line; } cases[] = {
-        {"  \t\r\n\v\f ", "", "", 2}, {"a--b\nc", "id:a id:c", "", 2}, {"a - -b", "id:a - - id:b", "", 1},
-        {"(*)x (**)y", "id:x id:y", "", 1}, {"(* (* x *) y *)", "id:y * )", "", 1},
+    const struct {
+        std::string text, tokens, error;
+        int line;
+    } cases[] = {
+        {"  \t\r\n\v\f ", "", "", 2},
+        {"a--b\nc", "id:a id:c", "", 2},
+        {"a - -b", "id:a - - id:b", "", 1},
+        {"(*)x (**)y", "id:x id:y", "", 1},
+        {"(* (* x *) y *)", "id:y * )", "", 1},
         {"a (* never\nclosed\n", "id:a", "", 3},
         {"1. 1.5 1e5 1E+5 1.e-3", "real:1. real:1.5 real:1e5 real:1E+5 real:1.e-3", "", 1},
         {"0 007 .5 -1", "int:0 int:007 . int:5 - int:1", "", 1},
-        {"x\n1e+ y", "id:x", lexical("bad real syntax", 2), 2}, {"1.5e-", "", lexical("bad real syntax", 1), 1},
-        {"12abc _x1", "int:12 id:abc id:_x1", "", 1}, {"<> <= >= => -> ** <- *) ==>", "<> <= >= => -> ** < - * ) = =>", "", 1},
+        {"x\n1e+ y", "id:x", lexical("bad real syntax", 2), 2},
+        {"1.5e-", "", lexical("bad real syntax", 1), 1},
+        {"12abc _x1", "int:12 id:abc id:_x1", "", 1},
+        {"<> <= >= => -> ** <- *) ==>", "<> <= >= => -> ** < - * ) = =>", "", 1},
         {". ; ) : , / % + # = ( - < > *", ". ; ) : , / % + # = ( - < > *", "", 1},
         {"a\n$ b", "id:a", lexical("unknown char '36' ($)", 2), 2},
         {"x \x80", "id:x", lexical("unknown char '128' (\x80)", 1), 1},
         {"\xFF", "", lexical("unknown char '255' (\xFF)", 1), 1},
-        {"and or xor not nor if then else pre current when div mod node returns var let tel assert const "
-         "type function", "and or xor not nor if then else pre current when div mod node returns var let tel "
-         "assert const type function", "", 1},
-        {"AND Node TRUE andx tel1 int1 true bool", "id:AND id:Node id:TRUE id:andx id:tel1 id:int1 true bool", "", 1},
-        {w1023 + " x", "id:" + w1023 + " id:x", "", 1}, {std::string(1024, 'w'), "", too_long(1), 1},
+        {"and or xor not nor if then else pre current when div mod node returns var let tel assert "
+         "const "
+         "type function",
+         "and or xor not nor if then else pre current when div mod node returns var let tel "
+         "assert const type function",
+         "", 1},
+        {"AND Node TRUE andx tel1 int1 true bool",
+         "id:AND id:Node id:TRUE id:andx id:tel1 id:int1 true bool", "", 1},
+        {w1023 + " x", "id:" + w1023 + " id:x", "", 1},
+        {std::string(1024, 'w'), "", too_long(1), 1},
         {"a\n" + std::string(1020, '1') + ".123e+5", "id:a", too_long(2), 2},
         {"\n" + std::string(65000, ' ') + std::string(2000, 'w'), "", too_long(2), 2},
-        {padded(65533), kPadded, "", 70004}, {padded(65536), kPadded, "", 70004}, {padded(131070), kPadded, "", 70004},
+        {padded(65533), kPadded, "", 70004},
+        {padded(65536), kPadded, "", 70004},
+        {padded(131070), kPadded, "", 70004},
     };
     for (const auto& c : cases) {
         for (bool file : {false, true}) {
@@ -128,26 +147,40 @@ TEST(Reader, Tokens) {
 
 TEST(Reader, ProgramsAndTheirMessages) {
     const std::string n = "node n(x : int) returns (o : int); ";
-    const std::string deep = "let o = " + std::string(100000, '(') + "x" + std::string(100000, ')') + "; tel";
+    const std::string deep =
+        "let o = " + std::string(100000, '(') + "x" + std::string(100000, ')') + "; tel";
     std::string plus_x;
     for (int i = 0; i < 999999; ++i) plus_x += " + x";
-    const struct { std::string text; int status; std::string error; } cases[] = {
-        {"", 0, ""}, {"(* only *) -- comments\n", 0, ""}, {"type t;", 1, syntax(1, "EOF")},
+    const struct {
+        std::string text;
+        int status;
+        std::string error;
+    } cases[] = {
+        {"", 0, ""},
+        {"(* only *) -- comments\n", 0, ""},
+        {"type t;", 1, syntax(1, "EOF")},
         {"const a : int;\nfunction f(x : int) returns (y : int)\n", 1, syntax(3, "EOF")},
-        {"node n() returns (o : int); let tel", 1, syntax(1, ")")}, {n + "var ; let tel", 1, syntax(1, ";")},
-        {n + "let tel.", 0, ""}, {n + "let tel; ;", 1, syntax(1, ";")}, {n + "let tel\nnode m", 1, syntax(2, "node")},
-        {n + "\nlet\n o = x y;\ntel", 1, syntax(3, "y")}, {n + "let o = z; tel", 0, "undeclared ident 'z'"},
+        {"node n() returns (o : int); let tel", 1, syntax(1, ")")},
+        {n + "var ; let tel", 1, syntax(1, ";")},
+        {n + "let tel.", 0, ""},
+        {n + "let tel; ;", 1, syntax(1, ";")},
+        {n + "let tel\nnode m", 1, syntax(2, "node")},
+        {n + "\nlet\n o = x y;\ntel", 1, syntax(3, "y")},
+        {n + "let o = z; tel", 0, "undeclared ident 'z'"},
         {n + "let tel [", 0, lexical("unknown char '91' ([)", 1)},
         {"node n(x : zz) returns (o : int); let tel", 0, "EcPrg: type 'zz' undeclared"},
         {"type int; " + n + "let tel", 1, syntax(1, "int")},
         {"type t, t; node n(x : t) returns (o : int); let tel", 0, "type 't' already declared"},
-        {"node n(a, b, c", 1, syntax(1, "EOF")}, {"type e = (r, g, b", 1, syntax(1, "EOF")},
+        {"node n(a, b, c", 1, syntax(1, "EOF")},
+        {"type e = (r, g, b", 1, syntax(1, "EOF")},
         {"function f(a : int; b : int) returns (c : int; d", 1, syntax(1, "EOF")},
-        {n + "let (a, b, c) = ; tel", 1, syntax(1, ";")}, {n + "let o = f(x, (x, x), x; tel", 1, syntax(1, ";")},
+        {n + "let (a, b, c) = ; tel", 1, syntax(1, ";")},
+        {n + "let o = f(x, (x, x), x; tel", 1, syntax(1, ";")},
         {n + deep, 2, "memory exhausted line 1 near '('"},
         {n + "let o = x" + plus_x + "; tel", 0, ""},  // a million levels on the left
         {n + "let o = " + std::string(100000, 'n') + "; tel", 1, syntax(1, "EOF")},
-        {n + "let o = x; tel\n" + std::string(1, '\0') + "garbage", 0, lexical("unknown char '0' (\\0)", 2)},
+        {n + "let o = x; tel\n" + std::string(1, '\0') + "garbage", 0,
+         lexical("unknown char '0' (\\0)", 2)},
     };
     for (const auto& c : cases) {
         Program p;
@@ -158,16 +191,19 @@ TEST(Reader, ProgramsAndTheirMessages) {
 
 TEST(Reader, DeclarationsReachTheModel) {
     Program p;
-    ASSERT_EQ(p.load("const a, b : int; (c : bool) when k.\ntype color = (red, green), t2.\n"
-                     "function f(x : int; y : real) returns (z : bool)\n"
-                     "function g(x : int) returns (u : int; v : color);\n"
-                     "node main((x : int) when true; k : bool) returns (o, o2 : int);\n"
-                     "var l1, l2 : real; (l3 : int) when k;\nlet o = x; (l1, l2) = g(x); assert k; tel"),
-              0) << p.error();
+    ASSERT_EQ(
+        p.load("const a, b : int; (c : bool) when k.\ntype color = (red, green), t2.\n"
+               "function f(x : int; y : real) returns (z : bool)\n"
+               "function g(x : int) returns (u : int; v : color);\n"
+               "node main((x : int) when true; k : bool) returns (o, o2 : int);\n"
+               "var l1, l2 : real; (l3 : int) when k;\nlet o = x; (l1, l2) = g(x); assert k; tel"),
+        0)
+        << p.error();
     EcPrg& m = p.prg;
     EXPECT_EQ(m.name(), p.id("main"));
-    EXPECT_EQ((std::vector<int>{m.nb_inputs(), m.nb_outputs(), m.nb_locals(), m.nb_asserts(), m.usr_consts().size(),
-                                m.declared_types().size(), m.nb_u_funcs(), m.tuple_funcs().size()}),
+    EXPECT_EQ((std::vector<int>{m.nb_inputs(), m.nb_outputs(), m.nb_locals(), m.nb_asserts(),
+                                m.usr_consts().size(), m.declared_types().size(), m.nb_u_funcs(),
+                                m.tuple_funcs().size()}),
               (std::vector<int>{2, 2, 3, 1, 5, 2, 1, 1}));
     auto clock = [&](const char* v) { return m.get_ident_info(p.id(v))->clock(); };
     EXPECT_EQ((std::vector<int>{clock("l3"), clock("c"), clock("x")}),
@@ -186,18 +222,40 @@ TEST(Reader, DeclarationsReachTheModel) {
 // Expressions printed with every operand parenthesised, or the syntax error.
 TEST(Reader, Grouping) {
     Program p;
-    ASSERT_EQ(p.load("function f(a : int) returns (z : int)\nfunction g(a : int; b : int) returns (z : int)\n"
-                     "node n(x, y: int; r: real; b, c: bool) returns (o: int);\nlet tel"), 0);
-    const struct { const char* text; const char* printed; } cases[] = {
-        {"x + y * 2", "(x)+((y)*(2))"}, {"x - y - 1", "((x)-(y))-(1)"}, {"x ** y ** 2", "((x)**(y))**(2)"},
-        {"not x + y = 1", "(not((x)+(y)))=(1)"}, {"b or c and b", "(b)or((c)and(b))"},
-        {"b => c and b", "((b)=>(c))and(b)"}, {"x -> y + 1", "(x)->((y)+(1))"}, {"pre x when c", "(pre(x))when(c)"},
-        {"- x ** y", "(-(x))**(y)"}, {"x + if b then 1 else 2 * 3", "(x)+( if (b) then (1) else ((2)*(3)))"},
-        {"x mod 2 % 3 div y", "(((x)mod(2))mod(3))div(y)"}, {"real x / r", "(real(x))/(r)"},
-        {"x <> y xor b", "((x)<>(y))xor(b)"}, {"(x, y)", "(x, y)"}, {"nor(b)", "nor(b)"}, {"#(b, c)", "#(b, c)"},
-        {"g(x, y)", "g(x, y)"}, {"g((x, y))", "g(x, y)"}, {"f(g(x, (y, x)), 1)", "f(g(x, (y, x)), 1)"},
-        {"x = y = 1", "="}, {"b => c => b", "=>"}, {"#(b)", ")"}, {"f()", ")"}, {"(x, )", ")"},
-        {"if b then x", "EOF"}, {"", "EOF"}, {"x\n\n+ )", ")"}};
+    ASSERT_EQ(p.load("function f(a : int) returns (z : int)\nfunction g(a : int; b : int) returns "
+                     "(z : int)\n"
+                     "node n(x, y: int; r: real; b, c: bool) returns (o: int);\nlet tel"),
+              0);
+    const struct {
+        const char* text;
+        const char* printed;
+    } cases[] = {{"x + y * 2", "(x)+((y)*(2))"},
+                 {"x - y - 1", "((x)-(y))-(1)"},
+                 {"x ** y ** 2", "((x)**(y))**(2)"},
+                 {"not x + y = 1", "(not((x)+(y)))=(1)"},
+                 {"b or c and b", "(b)or((c)and(b))"},
+                 {"b => c and b", "((b)=>(c))and(b)"},
+                 {"x -> y + 1", "(x)->((y)+(1))"},
+                 {"pre x when c", "(pre(x))when(c)"},
+                 {"- x ** y", "(-(x))**(y)"},
+                 {"x + if b then 1 else 2 * 3", "(x)+( if (b) then (1) else ((2)*(3)))"},
+                 {"x mod 2 % 3 div y", "(((x)mod(2))mod(3))div(y)"},
+                 {"real x / r", "(real(x))/(r)"},
+                 {"x <> y xor b", "((x)<>(y))xor(b)"},
+                 {"(x, y)", "(x, y)"},
+                 {"nor(b)", "nor(b)"},
+                 {"#(b, c)", "#(b, c)"},
+                 {"g(x, y)", "g(x, y)"},
+                 {"g((x, y))", "g(x, y)"},
+                 {"f(g(x, (y, x)), 1)", "f(g(x, (y, x)), 1)"},
+                 {"x = y = 1", "="},
+                 {"b => c => b", "=>"},
+                 {"#(b)", ")"},
+                 {"f()", ")"},
+                 {"(x, )", ")"},
+                 {"if b then x", "EOF"},
+                 {"", "EOF"},
+                 {"x\n\n+ )", ")"}};
     for (const auto& c : cases) {
         Exp* e = p.exp(c.text);
         int line = 1 + (int)std::count(c.text, c.text + strlen(c.text), '\n');
@@ -207,7 +265,8 @@ TEST(Reader, Grouping) {
 }
 
 const char* kTypedProgram =
-    "type t.\nfunction f(a : int; b : int) returns (z : real)\nfunction g(a : int) returns (z : bool)\n"
+    "type t.\nfunction f(a : int; b : int) returns (z : real)\nfunction g(a : int) returns (z : "
+    "bool)\n"
     "function h(a : int) returns (u : int; v : bool)\n"
     "node n(x, y : int; r : real; b, c : bool; k : t; w : nosuch) returns (o : int);\nlet tel";
 
@@ -220,27 +279,61 @@ std::string bad(const char* op, const char* what = "operands") {
 TEST(Reader, TypingRules) {
     Program p;
     ASSERT_EQ(p.load(kTypedProgram), 0) << p.error();
-    const struct { const char* text; std::string want; } cases[] = {
-        {"pre x", "int"}, {"current r", "real"}, {"pre (x + 1.0)", bad("PLUS_n")}, {"not x", bad("NOT_n")},
-        {"b and c or b xor c => b", "bool"}, {"b and x", bad("AND_n")}, {"b => r", bad("IMPL_n")},
-        {"nor(b, x)", bad("NOR_n")}, {"#(b, 1)", bad("DIESE_n")}, {"- r", "real"}, {"-b", bad("UMINUS_n", "operand")},
-        {"real x", "real"}, {"real r", bad("INT2REAL_n", "operand")}, {"int x", bad("REAL2INT_n", "operand")},
-        {"k -> k", "t"}, {"x -> r", bad("ARROW_n")}, {"x when (b and c)", "int"}, {"x when y", bad("WHEN_n")},
-        {"k <> k", "bool"}, {"x = r", bad("EQUAL_n")}, {"r < 1.5", "bool"}, {"k < k", bad("LT_n")},
-        {"x div 2.0", bad("DIV_n")}, {"r % r", bad("MOD_n")}, {"x / 2", "int"}, {"r * r ** r - r", "real"},
-        {"x ** r", bad("POWER_n")}, {"if c then 1 else 2.0", bad("IF_n")}, {"if x then 1 else 2", bad("IF_n")},
-        {"(1, true)", "tuple"}, {"((1, true), x)", bad("TUPLE_n")}, {"(x, 1 + b, not x)", bad("PLUS_n")},
-        {"f((x, y))", "real"}, {"f(1.0, 2)", bad("f")}, {"g(b)", bad("g")}, {"h(x)", "tuple"},
-        {"zz(b + 1)", "error: undeclared function 'zz'"}, {"(x + b) + (r - x)", bad("MINUS_n")},
-        {"w", "type error: unexpected 'INPUT_n'"}};
+    const struct {
+        const char* text;
+        std::string want;
+    } cases[] = {{"pre x", "int"},
+                 {"current r", "real"},
+                 {"pre (x + 1.0)", bad("PLUS_n")},
+                 {"not x", bad("NOT_n")},
+                 {"b and c or b xor c => b", "bool"},
+                 {"b and x", bad("AND_n")},
+                 {"b => r", bad("IMPL_n")},
+                 {"nor(b, x)", bad("NOR_n")},
+                 {"#(b, 1)", bad("DIESE_n")},
+                 {"- r", "real"},
+                 {"-b", bad("UMINUS_n", "operand")},
+                 {"real x", "real"},
+                 {"real r", bad("INT2REAL_n", "operand")},
+                 {"int x", bad("REAL2INT_n", "operand")},
+                 {"k -> k", "t"},
+                 {"x -> r", bad("ARROW_n")},
+                 {"x when (b and c)", "int"},
+                 {"x when y", bad("WHEN_n")},
+                 {"k <> k", "bool"},
+                 {"x = r", bad("EQUAL_n")},
+                 {"r < 1.5", "bool"},
+                 {"k < k", bad("LT_n")},
+                 {"x div 2.0", bad("DIV_n")},
+                 {"r % r", bad("MOD_n")},
+                 {"x / 2", "int"},
+                 {"r * r ** r - r", "real"},
+                 {"x ** r", bad("POWER_n")},
+                 {"if c then 1 else 2.0", bad("IF_n")},
+                 {"if x then 1 else 2", bad("IF_n")},
+                 {"(1, true)", "tuple"},
+                 {"((1, true), x)", bad("TUPLE_n")},
+                 {"(x, 1 + b, not x)", bad("PLUS_n")},
+                 {"f((x, y))", "real"},
+                 {"f(1.0, 2)", bad("f")},
+                 {"g(b)", bad("g")},
+                 {"h(x)", "tuple"},
+                 {"zz(b + 1)", "error: undeclared function 'zz'"},
+                 {"(x + b) + (r - x)", bad("MINUS_n")},
+                 {"w", "type error: unexpected 'INPUT_n'"}};
     for (const auto& c : cases) {
         p.prg.error("%s", "");
         Exp* e = p.exp(c.text);
         ASSERT_NE(e, nullptr) << c.text << ": " << p.error();
         EcType* t = p.prg.type(e);
-        EXPECT_EQ(!t ? p.error() : t->is_tuple() ? "tuple" : p.symbols[t->name()], c.want) << c.text;
+        EXPECT_EQ(!t              ? p.error()
+                  : t->is_tuple() ? "tuple"
+                                  : p.symbols[t->name()],
+                  c.want)
+            << c.text;
     }
-    EXPECT_EQ(p.prg.type(p.exp("(x, b)")), p.prg.type(p.exp("(1, true)")));  // one type per member list
+    EXPECT_EQ(p.prg.type(p.exp("(x, b)")),
+              p.prg.type(p.exp("(1, true)")));  // one type per member list
     // A linked definition keeps the type the link gave it.
     Program l;
     ASSERT_EQ(l.load("node n(x : int) returns (o : bool); let o = x + 1; tel"), 0);
@@ -256,11 +349,16 @@ TEST(Reader, ExpParseUndoesFailures) {
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->type(), p.prg.int_type());
     EcPrgMark m = p.prg.mark();
-    const struct { std::string text, error; } bad_texts[] = {
-        {"nosuch + 3", "undeclared ident 'nosuch'"}, {"1 + true", bad("PLUS_n")}, {"7 + true", bad("PLUS_n")},
-        {"x +", syntax(1, "EOF")}, {"zz(1)", "error: undeclared function 'zz'"}, {"((((", syntax(1, "EOF")},
-        {std::string(300000, '(') + "x", "memory exhausted line 1 near '('"},
-        {"x\n" + std::string(5000, '7'), ""}};
+    const struct {
+        std::string text, error;
+    } bad_texts[] = {{"nosuch + 3", "undeclared ident 'nosuch'"},
+                     {"1 + true", bad("PLUS_n")},
+                     {"7 + true", bad("PLUS_n")},
+                     {"x +", syntax(1, "EOF")},
+                     {"zz(1)", "error: undeclared function 'zz'"},
+                     {"((((", syntax(1, "EOF")},
+                     {std::string(300000, '(') + "x", "memory exhausted line 1 near '('"},
+                     {"x\n" + std::string(5000, '7'), ""}};
     for (int round = 0; round < 100; ++round)
         for (const auto& c : bad_texts) {
             Exp* got = exp_parse(&p.prg, c.text.c_str());
@@ -296,11 +394,15 @@ TEST(Reader, ProgramCutAtEveryByte) {
         }
         ASSERT_EQ(status, 1);
         const std::string msg = p.error();
-        const std::string head = "syntax error line " + std::to_string(1 + std::count(prefix.begin(), prefix.end(), '\n')) + " near '";
+        const std::string head =
+            "syntax error line " +
+            std::to_string(1 + std::count(prefix.begin(), prefix.end(), '\n')) + " near '";
         ASSERT_EQ(msg.rfind(head, 0), 0u) << msg;
         const std::string near = msg.substr(head.size(), msg.size() - head.size() - 1);
-        EXPECT_TRUE(near == "EOF" || (prefix.size() >= near.size() &&
-                                      prefix.compare(prefix.size() - near.size(), near.size(), near) == 0)) << msg;
+        EXPECT_TRUE(near == "EOF" ||
+                    (prefix.size() >= near.size() &&
+                     prefix.compare(prefix.size() - near.size(), near.size(), near) == 0))
+            << msg;
     }
     EXPECT_GT(accepted, 3);
     EXPECT_LT(accepted, 200);
