@@ -94,20 +94,24 @@ void IError(const char* format, ...) {
     exit(1);
 }
 
+// "<tool name> <kind> :" on a line, then the message.
+static void tool_report(const char* kind, const char* format, va_list args) {
+    fprintf(stderr, "%s %s :\n", TOOL_NAME, kind);
+    report("", format, args);
+}
+
 void Error(const char* format, ...) {
-    fprintf(stderr, "%s Error :\n", TOOL_NAME);
     va_list args;
     va_start(args, format);
-    report("", format, args);
+    tool_report("Error", format, args);
     va_end(args);
     exit(1);
 }
 
 void Warning(const char* format, ...) {
-    fprintf(stderr, "%s Warning :\n", TOOL_NAME);
     va_list args;
     va_start(args, format);
-    report("", format, args);
+    tool_report("Warning", format, args);
     va_end(args);
 }
 

@@ -1,5 +1,7 @@
 #include "corvel/pty.h"
 
+#include "corvel/format.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -114,14 +116,19 @@ void PtyStream::write_piece(const char* piece, size_t len) {
 
 // Cuts the text at newlines (indented new line) and form feeds (new line at
 // column 0). A separator ending the text is not followed by an empty piece.
-void PtyStream::write_text(const char* text, size_t len) {
+// Pieces go through write_piece (wrapped, counted) or, for a copy, are
+// written as they are.
+void PtyStream::write_text(const char* text, size_t len, bool counted) {
     const char* p = text;
     const char* end = text + len;
     while (p < end) {
         const char* q = p;
         // Every character above '\f' (most of them) passes the first test.
         while (q < end && ((unsigned char)*q > '\f' || (*q != '\n' && *q != '\f'))) ++q;
-        write_piece(p, (size_t)(q - p));
+        if (counted)
+            write_piece(p, (size_t)(q - p));
+        else if (q > p)
+            fwrite(p, 1, (size_t)(q - p), _file);
         if (q == end) break;
         if (*q == '\n')
             cr();
@@ -140,15 +147,9 @@ void PtyStream::put(const char* format, ...) {
 
 void PtyStream::vput(const char* format, va_list args) {
     // The usual "%s" needs no formatting at all.
-    if (format[0] == '%' && format[1] == 's' && format[2] == '\0') {
-        va_list copy;
-        va_copy(copy, args);
-        const char* s = va_arg(copy, const char*);
-        va_end(copy);
-        if (s) {
-            write_text(s, strlen(s));
-            return;
-        }
+    if (const char* s = plain_string_argument(format, args)) {
+        write_text(s, strlen(s), true);
+        return;
     }
     // Small texts are formatted on the stack; a longer one is formatted
     // again into a heap buffer of its exact size, so it is written whole.
@@ -159,7 +160,7 @@ void PtyStream::vput(const char* format, va_list args) {
     va_end(copy);
     if (n < 0) return;
     if ((size_t)n < sizeof local) {
-        write_text(local, (size_t)n);
+        write_text(local, (size_t)n, true);
         return;
     }
     std::unique_ptr<char[]> big(new char[(size_t)n + 1]);
@@ -167,7 +168,7 @@ void PtyStream::vput(const char* format, va_list args) {
     int again = vsnprintf(big.get(), (size_t)n + 1, format, copy);
     va_end(copy);
     if (again != n) return;  // the arguments changed meanwhile: nothing sure to write
-    write_text(big.get(), (size_t)n);
+    write_text(big.get(), (size_t)n, true);
 }
 
 void PtyStream::put(int n) {
@@ -193,19 +194,5 @@ void PtyStream::put(TmpPtyStream* t) {
     rewind(in);
     char buf[4096];
     size_t got;
-    while ((got = fread(buf, 1, sizeof buf, in)) > 0) {
-        const char* p = buf;
-        const char* end = buf + got;
-        while (p < end) {
-            const char* q = p;
-            while (q < end && *q != '\n' && *q != '\f') ++q;
-            if (q > p) fwrite(p, 1, (size_t)(q - p), _file);
-            if (q == end) break;
-            if (*q == '\n')
-                cr();
-            else
-                lf();
-            p = q + 1;
-        }
-    }
+    while ((got = fread(buf, 1, sizeof buf, in)) > 0) write_text(buf, got, false);
 }

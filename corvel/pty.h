@@ -51,8 +51,8 @@ public:
 
 private:
     void set_tab(const char* tab);
-    void write_text(const char* text, size_t len);    // pieces, newlines, wraps
-    void write_piece(const char* piece, size_t len);  // wrap test, then write
+    void write_text(const char* text, size_t len, bool counted);  // pieces, newlines, wraps
+    void write_piece(const char* piece, size_t len);              // wrap test, then write
 
     FILE* _file;
     char _tab[kTabMax + 1];

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "corvel/format.h"
 #include "corvel/text_hash.h"
 
 // ---------------------------------------------------------------- hashing
@@ -188,16 +189,10 @@ struct NameText {
     // buf is written only when formatting is needed.
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
     NameText(const char* format, va_list args) {
-        if (format[0] == '%' && format[1] == 's' && format[2] == '\0') {
-            va_list copy;
-            va_copy(copy, args);
-            const char* s = va_arg(copy, const char*);
-            va_end(copy);
-            if (s) {
-                text = s;
-                len = strnlen(s, SymbolTable::kMaxName);
-                return;
-            }
+        if (const char* s = plain_string_argument(format, args)) {
+            text = s;
+            len = strnlen(s, SymbolTable::kMaxName);
+            return;
         }
         va_list copy;
         va_copy(copy, args);
@@ -255,9 +250,8 @@ int SymbolTable::find_then_get(int* id, const char* format, ...) {
     va_start(args, format);
     int found = lookup(format, args);
     va_end(args);
-    if (!found) return 0;
-    *id = found;
-    return 1;
+    if (found) *id = found;
+    return found ? 1 : 0;
 }
 
 const char* SymbolTable::operator[](int id) const {

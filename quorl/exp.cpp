@@ -140,18 +140,22 @@ Exp::Exp(ExpNature n, int count, Exp** ops) {
     set_operands(count, ops);
 }
 
+// A copy of the count coefficients, null when there are none.
+template <class T>
+static T* copy_coefficients(int count, const T* coefs) {
+    if (count <= 0) return nullptr;
+    T* copy = new T[count];
+    for (int i = 0; i < count; i++) copy[i] = coefs[i];
+    return copy;
+}
+
 Exp::Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant) {
     ExpInit();
     _nature = n;
     std::unique_ptr<Linear> lin(new Linear);
     lin->fconst = constant;
-    if (count > 0) {
-        lin->fcoefs = new Fract[count];
-        for (int i = 0; i < count; i++) lin->fcoefs[i] = coefs[i];
-    }
-    _lin_node = true;
-    set_operands(count, ops);
-    _ops.h.lin = lin.release();
+    lin->fcoefs = copy_coefficients(count, coefs);
+    set_linear(count, ops, lin.release());
 }
 
 Exp::Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant) {
@@ -159,13 +163,16 @@ Exp::Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant) {
     _nature = n;
     std::unique_ptr<Linear> lin(new Linear);
     lin->iconst = constant;
-    if (count > 0) {
-        lin->icoefs = new int[count];
-        for (int i = 0; i < count; i++) lin->icoefs[i] = coefs[i];
-    }
+    lin->icoefs = copy_coefficients(count, coefs);
+    set_linear(count, ops, lin.release());
+}
+
+// Takes lin; the operands go to the heap, so that lin has its word of _ops.
+void Exp::set_linear(int count, Exp** ops, Linear* lin) {
+    std::unique_ptr<Linear> owner(lin);
     _lin_node = true;
     set_operands(count, ops);
-    _ops.h.lin = lin.release();
+    _ops.h.lin = owner.release();
 }
 
 Exp::Exp(ExpNature n, int ident, EcType* type, int clock) {

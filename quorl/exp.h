@@ -160,7 +160,8 @@ public:
 private:
     static const int kInline = 2;  // operands stored in the node itself
     void set_operands(int count, Exp* const* ops);
-    struct Linear;  // coefficients and constant, ICL_n / RCL_n
+    struct Linear;
+    void set_linear(int count, Exp** ops, Linear* lin);
     // A linear combination keeps its operands on the heap, so that the
     // second word of _ops holds its coefficients.
     bool uses_heap() const { return _arity > kInline || _lin_node; }
