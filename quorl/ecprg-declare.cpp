@@ -87,6 +87,11 @@ void EcPrg::add_assertion(Exp* e) {
     _assertions.append(_cells, a);
 }
 
+IdentInfo* EcPrg::last_assertion() const {
+    int id = 0;
+    return _assertions.at(_assertions.size() - 1, &id) == 0 ? get_ident_info(id) : nullptr;
+}
+
 // ------------------------------------------------------------------ literals
 
 // A text that does not parse as a number stands for 0; an integer too large

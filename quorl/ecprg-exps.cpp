@@ -15,6 +15,10 @@ Exp* EcPrg::get_exp(ExpNature n, Exp* a, int k) { return a ? make_exp(n, a, k) :
 
 Exp* EcPrg::get_exp(ExpNature n, int count, Exp** ops) {
     if (count < 1 || !ops) return nullptr;
+    if (count > Exp::kMaxArity) {
+        error("more than %d operands in one expression", Exp::kMaxArity);
+        return nullptr;
+    }
     for (int i = 0; i < count; i++)
         if (!ops[i]) return nullptr;
     return make_exp(n, count, ops);

@@ -8,6 +8,7 @@
 EcType* EcPrg::define_named_type(int name) {
     if (_named_types.count(name)) {
         error("type '%s' already declared", symbol(name));
+        set_error_code({"EXISTS", symbol(name)});
         return nullptr;
     }
     EcType* t = _types.commit(new (_types.reserve()) EcType(name));
@@ -16,10 +17,12 @@ EcType* EcPrg::define_named_type(int name) {
 }
 
 EcType* EcPrg::get_named_type(int name) {
-    auto it = _named_types.find(name);
-    if (it != _named_types.end()) return it->second;
-    error("EcPrg: type '%s' undeclared", symbol(name));
-    return nullptr;
+    EcType* t = find_named_type(name);
+    if (!t) {
+        error("EcPrg: type '%s' undeclared", symbol(name));
+        set_error_code({"UNDECLARED", symbol(name)});
+    }
+    return t;
 }
 
 // Member names are not looked up: a tuple of undeclared names is a type too.

@@ -24,4 +24,5 @@ void EcPrg::error(const char* format, ...) {
     va_start(args, format);
     if (vsnprintf(_error, sizeof _error, format, args) < 0) _error[0] = '\0';
     va_end(args);
+    _error_code.clear();
 }

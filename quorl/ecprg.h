@@ -14,13 +14,16 @@
 #define QUORL_ECPRG_H
 
 #include <cstddef>
+#include <initializer_list>
 #include <new>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "quorl/ectype.h"
 #include "quorl/exp.h"
 #include "quorl/idlist.h"
+#include "quorl/source.h"
 #include "quorl/syminfo.h"
 
 class PtyStream;
@@ -49,9 +52,17 @@ public:
     SymbolTable* symbols() const { return _symbols; }
     const char* symbol(int id) const;
 
-    // ---- the last error: formatted, cut to 1023 characters
+    // ---- where the program was read from, and what the reader noted
+    SourceMap& source() { return _source; }
+    const SourceMap& source() const { return _source; }
+
+    // ---- the last error: formatted, cut to 1023 characters, and what kind
+    // of error it is: a class word and its details ({"TYPE", expected,
+    // found}, {"UNDECLARED", name}, ...), empty when not given.
     void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
     const char* error_msg() const { return _error; }
+    void set_error_code(std::initializer_list<std::string> words) { _error_code = words; }
+    const std::vector<std::string>& error_code() const { return _error_code; }
 
     // ---- declarations (a null type is accepted)
     void add_input(int ident, EcType* type, int clock);
@@ -64,6 +75,8 @@ public:
                       IntList* outputs);
     // A null e (an assertion that failed to read) adds nothing.
     void add_assertion(Exp* e);
+    // The record of the newest assertion, or null.
+    IdentInfo* last_assertion() const;
     void add_usr_type(int name);
     void add_usr_type(int name, const int* constants, int n);
     // A list of the n identifiers at ids whose cells the program owns.
@@ -106,6 +119,11 @@ public:
 
     // ---- types
     EcType* get_named_type(int name);
+    // The same without a message: null when there is no such type.
+    EcType* find_named_type(int name) const {
+        auto it = _named_types.find(name);
+        return it == _named_types.end() ? nullptr : it->second;
+    }
     // The type denoted by n type names: the named type when n is 1, else
     // the tuple type of that sequence. Null (internal error) when n < 1.
     EcType* define_type(const int* names, int n);
@@ -138,6 +156,17 @@ public:
     // The program in ec syntax on standard output; 1 when a function list
     // names an undeclared function (the text then stops there), else 0.
     int print_ec();
+    // The program in ec syntax without loss (ecprg-ectext.cpp): reading it
+    // back gives the same program. It needs an input and an output.
+    void print_ec_text(PtyStream* out) const;
+
+    // The type name a declaration gave when that type was not declared (the
+    // variable has no type), or 0.
+    int untyped_name(int ident) const {
+        auto it = _untyped.find(ident);
+        return it == _untyped.end() ? 0 : it->second;
+    }
+    void note_untyped(int ident, int type_name) { _untyped[ident] = type_name; }
 
 private:
     IdentInfo* new_ident(IdentMode mode, int ident, EcType* type, int clock, ExpNature leaf,
@@ -153,9 +182,11 @@ private:
     }
 
     SymbolTable* _symbols;
+    SourceMap _source;
     int _name = 0;
     int _base_clock = 0;
     char _error[1024] = {};
+    std::vector<std::string> _error_code;
 
     // Storage, each freed at once with the program.
     ExpHeap _exps;
@@ -174,6 +205,7 @@ private:
     EcType* _real_type = nullptr;
     std::unordered_map<int, EcType*> _named_types;  // name -> named type
     std::vector<EcType*> _tuple_types;
+    std::unordered_map<int, int> _untyped;  // variable -> undeclared type name
 };
 
 #endif

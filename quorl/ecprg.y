@@ -12,10 +12,14 @@
  * a deeper text fails with "memory exhausted". */
 #define YYINITDEPTH 200
 #define YYMAXDEPTH 10000
+/* A location is the position of a symbol's first token (quorl/source.h). */
+#define YYLLOC_DEFAULT(Current, Rhs, N) (Current) = (N) ? YYRHSLOC(Rhs, 1) : YYRHSLOC(Rhs, 0)
 %}
 
 %define api.prefix {ecprg_}
 %define api.pure full
+%define api.location.type {unsigned}
+%locations
 %param {EcReader* r}
 %expect 0
 
@@ -36,21 +40,28 @@ struct EcReader;
 
 %code {
 #include <cstring>
+#include <string>
 
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 #include "quorl/lexer.h"
 
-void ecprg_error(EcReader* r, const char* message);
+void ecprg_error(unsigned* pos, EcReader* r, const char* message);
 
 static int AddSymbol(EcReader* r, const char* text);
 static int BaseClock(EcReader* r);
-static int StartNames(EcReader* r, int first);
-static void AddGroup(EcReader* r, int names, int type_name, int clock);
-static void AddEnumType(EcReader* r, int name, int constants);
-static void AddUserFunction(EcReader* r, int name, int inputs, int outputs);
+static int StartNames(EcReader* r, int first, unsigned pos);
+static void PushName(EcReader* r, int name, unsigned pos);
+static void AddGroup(EcReader* r, int names, int type_name, unsigned type_pos, int clock,
+                     unsigned clock_pos);
+static void AddType(EcReader* r, int name, unsigned pos, int constants);
+static void AddUserFunction(EcReader* r, int name, unsigned pos, int inputs, int outputs);
+static void AddEquation(EcReader* r, int name, unsigned pos, Exp* e);
 static void AddTupleEquation(EcReader* r, int names, Exp* e);
-static Exp* GetIdentExp(EcReader* r, int name);
+static void AddAssertion(EcReader* r, unsigned pos, Exp* e);
+static Exp* At(EcReader* r, unsigned pos, Exp* e);
+static Exp* Bin(EcReader* r, ExpNature n, Exp* a, unsigned pos, Exp* b);
+static Exp* GetIdentExp(EcReader* r, int name, unsigned pos);
 static int StartOperands(EcReader* r, Exp* first);
 static Exp* NExp(EcReader* r, ExpNature n, int operands);
 }
@@ -108,7 +119,7 @@ static Exp* NExp(EcReader* r, ExpNature n, int operands);
 %precedence "pre" "current" "int" "real"             /* and prefix '-' */
 
 %type <sym> ident type_ref predefined_type named_type clock
-%type <list> ident_list param params exp_list exp_list_multi
+%type <list> ident_list tuple_names param params exp_list exp_list_multi
 %type <exp> exp call constant
 
 %start ec_input
@@ -142,8 +153,8 @@ declaration
 /* Every declaration group, of constants, inputs, outputs or locals, is one
  * rule; the section it stands in says what it declares. */
 decl_group
-    : '(' ident_list ':' type_ref ')' "when" clock   { AddGroup(r, $2, $4, $7); }
-    | ident_list ':' type_ref                        { AddGroup(r, $1, $3, BaseClock(r)); }
+    : '(' ident_list ':' type_ref ')' "when" clock   { AddGroup(r, $2, $4, @4, $7, @7); }
+    | ident_list ':' type_ref                        { AddGroup(r, $1, $3, @3, BaseClock(r), 0); }
     ;
 
 decl_groups
@@ -206,8 +217,8 @@ type_defs
     ;
 
 type_def
-    : ident                                 { r->prg->add_usr_type($1); }
-    | ident '=' '(' ident_list ')'          { AddEnumType(r, $1, $4); }
+    : ident                                 { AddType(r, $1, @1, -1); }
+    | ident '=' '(' ident_list ')'          { AddType(r, $1, @1, $4); }
     ;
 
 ident
@@ -216,7 +227,7 @@ ident
 
 function_decl
     : "function" ident '(' params ')' "returns" '(' params ')' opt_end
-                                            { AddUserFunction(r, $2, $4, $8); }
+                                            { AddUserFunction(r, $2, @2, $4, $8); }
     ;
 
 params
@@ -225,7 +236,7 @@ params
     ;
 
 param
-    : ident ':' type_ref                    { $$ = StartNames(r, $1); r->names.push_back($3); }
+    : ident ':' type_ref                    { $$ = StartNames(r, $1, @1); PushName(r, $3, @3); }
     ;
 
 opt_end
@@ -260,14 +271,21 @@ statements
     ;
 
 statement
-    : "assert" exp ';'                      { r->prg->add_assertion($2); }
-    | ident '=' exp ';'                     { r->prg->define_variable($1, $3); }
+    : "assert" exp ';'                      { AddAssertion(r, @1, $2); }
+    | ident '=' exp ';'                     { AddEquation(r, $1, @1, $3); }
     | '(' ident_list ')' '=' exp ';'        { AddTupleEquation(r, $2, $5); }
+    | tuple_names '=' exp ';'               { AddTupleEquation(r, $1, $3); }
     ;
 
 ident_list
-    : ident                                 { $$ = StartNames(r, $1); }
-    | ident_list ',' ident                  { r->names.push_back($3); }
+    : ident                                 { $$ = StartNames(r, $1, @1); }
+    | ident_list ',' ident                  { PushName(r, $3, @3); }
+    ;
+
+/* The names of a tuple equation written without parentheses. */
+tuple_names
+    : ident ',' ident                       { $$ = StartNames(r, $1, @1); PushName(r, $3, @3); }
+    | tuple_names ',' ident                 { PushName(r, $3, @3); }
     ;
 
 /* ---------------------------------------------------------------- expressions */
@@ -275,44 +293,44 @@ ident_list
 exp
     : '(' exp ')'                           { $$ = $2; }
     | constant
-    | ident                                 { $$ = GetIdentExp(r, $1); }
-    | "not" exp                             { $$ = r->prg->get_exp(NOT_n, $2); }
-    | "int" exp                             { $$ = r->prg->get_exp(REAL2INT_n, $2); }
-    | "real" exp                            { $$ = r->prg->get_exp(INT2REAL_n, $2); }
-    | '-' exp %prec "pre"                   { $$ = r->prg->get_exp(UMINUS_n, $2); }
-    | "pre" exp                             { $$ = r->prg->get_exp(PRE_n, $2); }
-    | "current" exp                         { $$ = r->prg->get_exp(CURRENT_n, $2); }
-    | exp "->" exp                          { $$ = r->prg->get_exp(ARROW_n, $1, $3); }
-    | exp "when" exp                        { $$ = r->prg->get_exp(WHEN_n, $1, $3); }
-    | exp "xor" exp                         { $$ = r->prg->get_exp(XOR_n, $1, $3); }
-    | exp "or" exp                          { $$ = r->prg->get_exp(OR_n, $1, $3); }
-    | exp "and" exp                         { $$ = r->prg->get_exp(AND_n, $1, $3); }
-    | exp "=>" exp                          { $$ = r->prg->get_exp(IMPL_n, $1, $3); }
-    | exp '=' exp                           { $$ = r->prg->get_exp(EQUAL_n, $1, $3); }
-    | exp "<>" exp                          { $$ = r->prg->get_exp(NEQ_n, $1, $3); }
-    | exp '<' exp                           { $$ = r->prg->get_exp(LT_n, $1, $3); }
-    | exp "<=" exp                          { $$ = r->prg->get_exp(LTE_n, $1, $3); }
-    | exp ">=" exp                          { $$ = r->prg->get_exp(GTE_n, $1, $3); }
-    | exp '>' exp                           { $$ = r->prg->get_exp(GT_n, $1, $3); }
-    | exp '*' exp                           { $$ = r->prg->get_exp(TIMES_n, $1, $3); }
-    | exp '/' exp                           { $$ = r->prg->get_exp(SLASH_n, $1, $3); }
-    | exp '%' exp                           { $$ = r->prg->get_exp(MOD_n, $1, $3); }
-    | exp "mod" exp                         { $$ = r->prg->get_exp(MOD_n, $1, $3); }
-    | exp "div" exp                         { $$ = r->prg->get_exp(DIV_n, $1, $3); }
-    | exp '+' exp                           { $$ = r->prg->get_exp(PLUS_n, $1, $3); }
-    | exp '-' exp                           { $$ = r->prg->get_exp(MINUS_n, $1, $3); }
-    | exp "**" exp                          { $$ = r->prg->get_exp(POWER_n, $1, $3); }
-    | "if" exp "then" exp "else" exp        { $$ = r->prg->get_exp(IF_n, $2, $4, $6); }
+    | ident                                 { $$ = GetIdentExp(r, $1, @1); }
+    | "not" exp                             { $$ = At(r, @1, r->prg->get_exp(NOT_n, $2)); }
+    | "int" exp                             { $$ = At(r, @1, r->prg->get_exp(REAL2INT_n, $2)); }
+    | "real" exp                            { $$ = At(r, @1, r->prg->get_exp(INT2REAL_n, $2)); }
+    | '-' exp %prec "pre"                   { $$ = At(r, @1, r->prg->get_exp(UMINUS_n, $2)); }
+    | "pre" exp                             { $$ = At(r, @1, r->prg->get_exp(PRE_n, $2)); }
+    | "current" exp                         { $$ = At(r, @1, r->prg->get_exp(CURRENT_n, $2)); }
+    | exp "->" exp                          { $$ = Bin(r, ARROW_n, $1, @2, $3); }
+    | exp "when" exp                        { $$ = Bin(r, WHEN_n, $1, @2, $3); }
+    | exp "xor" exp                         { $$ = Bin(r, XOR_n, $1, @2, $3); }
+    | exp "or" exp                          { $$ = Bin(r, OR_n, $1, @2, $3); }
+    | exp "and" exp                         { $$ = Bin(r, AND_n, $1, @2, $3); }
+    | exp "=>" exp                          { $$ = Bin(r, IMPL_n, $1, @2, $3); }
+    | exp '=' exp                           { $$ = Bin(r, EQUAL_n, $1, @2, $3); }
+    | exp "<>" exp                          { $$ = Bin(r, NEQ_n, $1, @2, $3); }
+    | exp '<' exp                           { $$ = Bin(r, LT_n, $1, @2, $3); }
+    | exp "<=" exp                          { $$ = Bin(r, LTE_n, $1, @2, $3); }
+    | exp ">=" exp                          { $$ = Bin(r, GTE_n, $1, @2, $3); }
+    | exp '>' exp                           { $$ = Bin(r, GT_n, $1, @2, $3); }
+    | exp '*' exp                           { $$ = Bin(r, TIMES_n, $1, @2, $3); }
+    | exp '/' exp                           { $$ = Bin(r, SLASH_n, $1, @2, $3); }
+    | exp '%' exp                           { $$ = Bin(r, MOD_n, $1, @2, $3); }
+    | exp "mod" exp                         { $$ = Bin(r, MOD_n, $1, @2, $3); }
+    | exp "div" exp                         { $$ = Bin(r, DIV_n, $1, @2, $3); }
+    | exp '+' exp                           { $$ = Bin(r, PLUS_n, $1, @2, $3); }
+    | exp '-' exp                           { $$ = Bin(r, MINUS_n, $1, @2, $3); }
+    | exp "**" exp                          { $$ = Bin(r, POWER_n, $1, @2, $3); }
+    | "if" exp "then" exp "else" exp        { $$ = At(r, @1, r->prg->get_exp(IF_n, $2, $4, $6)); }
     | call
-    | '#' '(' exp_list_multi ')'            { $$ = NExp(r, DIESE_n, $3); }
-    | "nor" '(' exp_list ')'                { $$ = NExp(r, NOR_n, $3); }
-    | '(' exp_list_multi ')'                { $$ = NExp(r, TUPLE_n, $2); }
+    | '#' '(' exp_list_multi ')'            { $$ = At(r, @1, NExp(r, DIESE_n, $3)); }
+    | "nor" '(' exp_list ')'                { $$ = At(r, @1, NExp(r, NOR_n, $3)); }
+    | '(' exp_list_multi ')'                { $$ = At(r, @1, NExp(r, TUPLE_n, $2)); }
     ;
 
 call
-    : ident '(' exp ')'                     { $$ = r->prg->get_exp(CALL_n, $3, $1); }
+    : ident '(' exp ')'                     { $$ = At(r, @1, r->prg->get_exp(CALL_n, $3, $1)); }
     | ident '(' exp_list_multi ')'
-                                { $$ = r->prg->get_exp(CALL_n, NExp(r, TUPLE_n, $3), $1); }
+                { $$ = At(r, @1, r->prg->get_exp(CALL_n, At(r, @2, NExp(r, TUPLE_n, $3)), $1)); }
     ;
 
 exp_list_multi
@@ -335,8 +353,13 @@ constant
 
 /* ---------------------------------------------------------------- errors */
 
-void ecprg_error(EcReader* r, const char* message) {
-    r->prg->error("%s line %d near '%s'", message, r->yyline, printLexeme(r, r->result));
+/* The message and where it stands, for a failed load to report. */
+void ecprg_error(unsigned* pos, EcReader* r, const char* message) {
+    const char* near = printLexeme(r, r->result);
+    r->prg->error("%s line %d near '%s'", message, r->yyline, near);
+    r->error_pos = *pos;
+    SourcePos at = r->lines->at(*pos);
+    r->prg->set_error_code({"SYNTAX", "", std::to_string(at.line), std::to_string(at.column), near});
 }
 
 /* ---------------------------------------------------------------- symbols */
@@ -348,12 +371,25 @@ static int AddSymbol(EcReader* r, const char* text) {
 
 static int BaseClock(EcReader* r) { return r->prg->base_clock(); }
 
+/* Positions are kept for a file only: nodes built from a Tcl string have none. */
+static unsigned Kept(EcReader* r, unsigned pos) { return r->keep_positions ? pos : 0; }
+
 /* ---------------------------------------------------------------- lists */
 
-static int StartNames(EcReader* r, int first) {
+static void PushName(EcReader* r, int name, unsigned pos) {
+    r->names.push_back(name);
+    r->name_pos.push_back(pos);
+}
+
+static int StartNames(EcReader* r, int first, unsigned pos) {
     int start = (int)r->names.size();
-    r->names.push_back(first);
+    PushName(r, first, pos);
     return start;
+}
+
+static void CutNames(EcReader* r, int start) {
+    r->names.resize((size_t)start);
+    r->name_pos.resize((size_t)start);
 }
 
 static int StartOperands(EcReader* r, Exp* first) {
@@ -364,62 +400,142 @@ static int StartOperands(EcReader* r, Exp* first) {
 
 /* ---------------------------------------------------------------- declarations */
 
-static void AddGroup(EcReader* r, int names, int type_name, int clock) {
+/* A name declared again is noted where it is declared again; the model
+ * gives it a new record all the same. */
+static void NoteRedeclared(EcReader* r, int name, unsigned pos) {
+    if (r->prg->get_ident_info(name) || r->prg->get_func_info(name))
+        r->prg->source().note(NOTE_REDECLARED, name, Kept(r, pos));
+}
+
+static void AddGroup(EcReader* r, int names, int type_name, unsigned type_pos, int clock,
+                     unsigned clock_pos) {
     EcPrg* prg = r->prg;
+    EcType* type = prg->get_named_type(type_name);
+    if (!type) prg->source().note(NOTE_UNDECLARED_TYPE, type_name, Kept(r, type_pos));
     for (size_t k = (size_t)names; k < r->names.size(); ++k) {
         int name = r->names[k];
-        EcType* type = prg->get_named_type(type_name);
+        unsigned pos = Kept(r, r->name_pos[k]);
+        NoteRedeclared(r, name, pos);
         switch (r->decl_kind) {
         case DECL_CONSTS: prg->add_usr_const(name, type, clock); break;
         case DECL_INPUTS: prg->add_input(name, type, clock); break;
         case DECL_OUTPUTS: prg->add_output(name, type, clock, 0); break;
         case DECL_LOCALS: prg->add_local(name, type, clock); break;
         }
+        prg->get_ident_info(name)->set_pos(pos);
+        if (!type) prg->note_untyped(name, type_name);
+        if (clock != prg->base_clock())
+            prg->source().note(NOTE_CLOCKED, name, Kept(r, clock_pos), clock);
     }
-    r->names.resize((size_t)names);
+    CutNames(r, names);
 }
 
-static void AddEnumType(EcReader* r, int name, int constants) {
-    int n = (int)r->names.size() - constants;
-    r->prg->add_usr_type(name, r->names.data() + constants, n);
-    r->names.resize((size_t)constants);
+/* An external type (constants < 0) or an enumeration. */
+static void AddType(EcReader* r, int name, unsigned pos, int constants) {
+    EcPrg* prg = r->prg;
+    if (prg->find_named_type(name)) prg->source().note(NOTE_REDECLARED_TYPE, name, Kept(r, pos));
+    if (constants < 0) {
+        prg->add_usr_type(name);
+    } else {
+        for (size_t k = (size_t)constants; k < r->names.size(); ++k)
+            NoteRedeclared(r, r->names[k], Kept(r, r->name_pos[k]));
+        int n = (int)r->names.size() - constants;
+        prg->add_usr_type(name, r->names.data() + constants, n);
+        for (size_t k = (size_t)constants; k < r->names.size(); ++k) {
+            IdentInfo* value = prg->get_ident_info(r->names[k]);
+            if (value && value->ident_mode() == ENUM_CONST_m) value->set_pos(Kept(r, r->name_pos[k]));
+        }
+        CutNames(r, constants);
+    }
+    if (EcType* t = prg->find_named_type(name)) {
+        if (!t->pos()) t->set_pos(Kept(r, pos));
+    }
 }
 
 /* The type of a parameter list (pairs name, type name from `at'): the named
- * type for one parameter, the tuple type of the type names for several. */
+ * type for one parameter, the tuple type of the type names for several.
+ * Every type name must be declared: a tuple's members are not looked up. */
 static EcType* ParamsType(EcReader* r, int at, int end) {
     std::vector<int> types;
-    for (int k = at + 1; k < end; k += 2) types.push_back(r->names[(size_t)k]);
+    for (int k = at + 1; k < end; k += 2) {
+        int type = r->names[(size_t)k];
+        types.push_back(type);
+        if (!r->prg->find_named_type(type))
+            r->prg->source().note(NOTE_UNDECLARED_TYPE, type, Kept(r, r->name_pos[(size_t)k]));
+    }
     return r->prg->define_type(types.data(), (int)types.size());
 }
 
-static void AddUserFunction(EcReader* r, int name, int inputs, int outputs) {
+static void AddUserFunction(EcReader* r, int name, unsigned pos, int inputs, int outputs) {
     int end = (int)r->names.size();
     EcPrg* prg = r->prg;
+    NoteRedeclared(r, name, pos);
     EcType* in_type = ParamsType(r, inputs, outputs);
     EcType* out_type = ParamsType(r, outputs, end);
     IntList* in = prg->new_list(r->names.data() + inputs, outputs - inputs);
     IntList* out = prg->new_list(r->names.data() + outputs, end - outputs);
     prg->add_usr_func(name, in_type, out_type, in, out);
-    r->names.resize((size_t)inputs);
+    prg->get_func_info(name)->set_pos(Kept(r, pos));
+    CutNames(r, inputs);
 }
 
 /* ---------------------------------------------------------------- statements */
 
+/* Notes what makes an equation for `name' wrong; the model links it all the
+ * same, as the reader is defined to. */
+static void NoteEquation(EcReader* r, int name, unsigned pos) {
+    pos = Kept(r, pos);
+    IdentInfo* info = r->prg->get_ident_info(name);
+    if (!info) {
+        r->prg->source().note(NOTE_UNDECLARED_VARIABLE, name, pos);
+    } else if (info->ident_mode() != OUTPUT_m && info->ident_mode() != LOCAL_m) {
+        r->prg->source().note(NOTE_NOT_DEFINABLE, name, pos);
+    } else if (info->eq_pos() || info->ec_def()) {
+        r->prg->source().note(NOTE_REDEFINED, name, pos);
+    } else {
+        info->set_eq_pos(pos);
+    }
+}
+
+static void AddEquation(EcReader* r, int name, unsigned pos, Exp* e) {
+    NoteEquation(r, name, pos);
+    r->prg->define_variable(name, e);
+}
+
 static void AddTupleEquation(EcReader* r, int names, Exp* e) {
     int n = (int)r->names.size() - names;
+    for (size_t k = (size_t)names; k < r->names.size(); ++k)
+        NoteEquation(r, r->names[k], r->name_pos[k]);
     r->prg->define_tuple(r->prg->new_list(r->names.data() + names, n), e);
-    r->names.resize((size_t)names);
+    CutNames(r, names);
+}
+
+static void AddAssertion(EcReader* r, unsigned pos, Exp* e) {
+    r->prg->add_assertion(e);
+    if (e) r->prg->last_assertion()->set_eq_pos(Kept(r, pos));
 }
 
 /* ---------------------------------------------------------------- expressions */
 
+static Exp* At(EcReader* r, unsigned pos, Exp* e) {
+    if (e) e->set_pos(Kept(r, pos));
+    return e;
+}
+
+static Exp* Bin(EcReader* r, ExpNature n, Exp* a, unsigned pos, Exp* b) {
+    return At(r, pos, r->prg->get_exp(n, a, b));
+}
+
 /* The reference leaf of a declared name. A name without a reference leaf (an
  * assertion's generated name) cannot stand in an expression either and gets
  * the same message. */
-static Exp* GetIdentExp(EcReader* r, int name) {
+static Exp* GetIdentExp(EcReader* r, int name, unsigned pos) {
     Exp* ref = r->prg->reference(name);
-    if (!ref) r->prg->error("undeclared ident '%s'", r->prg->symbol(name));
+    if (!ref) {
+        r->prg->error("undeclared ident '%s'", r->prg->symbol(name));
+        r->prg->set_error_code({"UNDECLARED", r->prg->symbol(name)});
+        r->prg->source().note(NOTE_UNDECLARED, name, Kept(r, pos));
+    }
     return ref;
 }
 

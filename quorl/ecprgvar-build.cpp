@@ -1,10 +1,13 @@
 // Program-object operations that extend the program or work on expressions:
-// add-in, add-out, add-loc, func-decl, add-func, exp, eq, exp-type; and the
-// expression handles and generated identifiers they hand out.
+// add-in, add-out, add-loc, add-type, add-const, func-decl, add-func, exp,
+// eq, exp-type, define, assert; and the expression handles and generated
+// identifiers they hand out.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,8 +16,10 @@
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 #include "quorl/ecprgvar.h"
+#include "quorl/lexer.h"
 #include "quorl/quorl.h"
 #include "quorl/reader.h"
+#include "quorl/typing.h"
 
 namespace {
 // Longest name a symbol holds whole: a longer one would be cut when interned
@@ -63,17 +68,27 @@ Exp* EcPrgVar::string2exp(const char* text) {
 EcType* EcPrgVar::named_type(const char* text, int* type_id) {
     if (too_long(text)) return nullptr;
     if (!symbols->find_then_get(type_id, "%s", text)) return nullptr;
-    return prg->get_named_type(*type_id);
+    return prg->find_named_type(*type_id);
 }
 
-// TCL_OK when `text' may name something new: not interned yet, and short
-// enough to be interned whole.
+int EcPrgVar::unknown_type(const Operation& op, const char* text) {
+    return call_error({"UNDECLARED", text}, "%s %s : unknown type '%s'", name(), op.name, text);
+}
+
+// TCL_OK when `text' may name something new: not interned yet, short enough
+// to be interned whole, and an identifier of the ec language.
 int EcPrgVar::check_new_name(const Operation& op, const char* text) {
     if (too_long(text))
-        return call_error("%s %s : identifier longer than %d characters", name(), op.name,
-                          SymbolTable::kMaxName);
+        return call_error({"LIMIT"}, "%s %s : identifier longer than %d characters", name(),
+                          op.name, SymbolTable::kMaxName);
     if (symbols->find("%s", text) != 0)
-        return call_error("%s %s : already used identifier '%s'", name(), op.name, text);
+        return call_error({"EXISTS", text}, "%s %s : already used identifier '%s'", name(), op.name,
+                          text);
+    if (!is_ec_identifier(text))
+        return call_error({"NAME", text},
+                          "%s %s : '%s' is not an identifier: a letter or '_' followed by "
+                          "letters, digits and '_', and not a keyword",
+                          name(), op.name, text);
     return TCL_OK;
 }
 
@@ -83,6 +98,37 @@ Exp* EcPrgVar::expression_of(const char* text) {
     return e ? e : exp_parse(prg, text);
 }
 
+// The call error of an expression that did not read or type: the program's
+// message, and its code.
+int EcPrgVar::expression_error(const Operation& op) {
+    ErrorWords code = prg->error_code();
+    if (code.empty()) code = {"EXPRESSION"};
+    return call_error(code, "%s %s : %s", name(), op.name, prg->error_msg());
+}
+
+// The record of an output or local the script names, or null after the
+// call error of eq.
+IdentInfo* EcPrgVar::definable(const Operation& op, const char* variable) {
+    int id = 0;
+    if (too_long(variable) || !symbols->find_then_get(&id, "%s", variable)) {
+        call_error({"UNDECLARED", variable}, "%s %s : undeclared identifier '%s'", name(), op.name,
+                   variable);
+        return nullptr;
+    }
+    IdentInfo* info = prg->get_ident_info(id);
+    if (info == nullptr) {
+        call_error({"KIND", variable}, "%s %s : unexpected identifier '%s'", name(), op.name,
+                   variable);
+        return nullptr;
+    }
+    if (info->ident_mode() != OUTPUT_m && info->ident_mode() != LOCAL_m) {
+        call_error({"KIND", variable}, "%s %s : identifier '%s' is not output or local", name(),
+                   op.name, variable);
+        return nullptr;
+    }
+    return info;
+}
+
 // Prints an expression on standard output, between two level-2 traces.
 static void print_traced(EcPrg* prg, Exp* e) {
     fflush(stderr);
@@ -90,14 +136,12 @@ static void print_traced(EcPrg* prg, Exp* e) {
     fflush(stdout);
 }
 
-// --------------------------------------------------------------- variables
+// --------------------------------------------------------------- declarations
 
 int EcPrgVar::addvar(const Operation& op, int count, const char** parameters) {
-    const char* operation = op.name;
     int type_id = 0;
     EcType* type = named_type(parameters[0], &type_id);
-    if (type == nullptr)
-        return call_error("%s %s : unknown type '%s'", name(), operation, parameters[0]);
+    if (type == nullptr) return unknown_type(op, parameters[0]);
     int id;
     if (count == 2) {
         if (check_new_name(op, parameters[1]) != TCL_OK) return TCL_ERROR;
@@ -113,8 +157,36 @@ int EcPrgVar::addvar(const Operation& op, int count, const char** parameters) {
     else
         prg->add_local(id, type, clock);
     const char* result = (*symbols)[id];
-    Verbose(2, "=> %s %s : %s\n", operation, result, parameters[0]);
+    Verbose(2, "=> %s %s : %s\n", op.name, result, parameters[0]);
     return set_result(result);
+}
+
+// add-type name ?value ...?: an external type, or an enumeration.
+int EcPrgVar::addtype(const Operation& op, int count, const char** parameters) {
+    for (int i = 0; i < count; ++i) {
+        if (check_new_name(op, parameters[i]) != TCL_OK) return TCL_ERROR;
+        for (int j = 0; j < i; ++j)
+            if (strcmp(parameters[i], parameters[j]) == 0)
+                return call_error({"EXISTS", parameters[i]}, "%s %s : already used identifier '%s'",
+                                  name(), op.name, parameters[i]);
+    }
+    std::vector<int> ids((size_t)count);
+    for (int i = 0; i < count; ++i) ids[(size_t)i] = symbols->add("%s", parameters[i]);
+    if (count == 1)
+        prg->add_usr_type(ids[0]);
+    else
+        prg->add_usr_type(ids[0], ids.data() + 1, count - 1);
+    return set_result((*symbols)[ids[0]]);
+}
+
+int EcPrgVar::addconst(const Operation& op, int, const char** parameters) {
+    int type_id = 0;
+    EcType* type = named_type(parameters[0], &type_id);
+    if (type == nullptr) return unknown_type(op, parameters[0]);
+    if (check_new_name(op, parameters[1]) != TCL_OK) return TCL_ERROR;
+    int id = symbols->add("%s", parameters[1]);
+    prg->add_usr_const(id, type, prg->base_clock());
+    return set_result((*symbols)[id]);
 }
 
 // --------------------------------------------------------------- functions
@@ -124,10 +196,11 @@ int EcPrgVar::funcdecl(const Operation& op, int, const char** parameters) {
     int index = 0, id = 0;
     if (monatoi(parameters[0], &index) != 0) return usage_error(op);
     if (prg->usr_funcs().at(index, &id) != 0)
-        return call_error("%s %s : index out of bounds", name(), op.name);
+        return call_error({"RANGE"}, "%s %s : index out of bounds", name(), op.name);
     FuncInfo* info = prg->get_func_info(id);
     if (info == nullptr)
-        return call_error("%s %s : unknown function '%s'", name(), op.name, (*symbols)[id]);
+        return call_error({"UNDECLARED", (*symbols)[id]}, "%s %s : unknown function '%s'", name(),
+                          op.name, (*symbols)[id]);
 
     std::string text = (*symbols)[id];
     auto append = [&](const char* piece) {
@@ -153,7 +226,6 @@ int EcPrgVar::funcdecl(const Operation& op, int, const char** parameters) {
 }
 
 int EcPrgVar::addfunc(const Operation& op, int count, const char** parameters) {
-    const char* operation = op.name;
     const char* function = parameters[0];
     if (check_new_name(op, function) != TCL_OK) return TCL_ERROR;
     int id = symbols->add("%s", function);  // stays interned whatever follows
@@ -162,83 +234,159 @@ int EcPrgVar::addfunc(const Operation& op, int count, const char** parameters) {
     int i = 1;
     for (; i < count && strcmp(parameters[i], ":") != 0; ++i) {
         int type_id = 0;
-        if (named_type(parameters[i], &type_id) == nullptr)
-            return call_error("%s %s : unknown type '%s'", name(), operation, parameters[i]);
+        if (named_type(parameters[i], &type_id) == nullptr) return unknown_type(op, parameters[i]);
         inputs.push_back(type_id);
     }
     bool colon = i < count;
     for (++i; i < count; ++i) {
         int type_id = 0;
-        if (named_type(parameters[i], &type_id) == nullptr)
-            return call_error("%s %s : unknown type '%s'", name(), operation, parameters[i]);
+        if (named_type(parameters[i], &type_id) == nullptr) return unknown_type(op, parameters[i]);
         outputs.push_back(type_id);
     }
     if (!colon || inputs.empty() || outputs.empty()) return usage_error(op);
     if (outputs.size() > 1)
-        return call_error("%s", "Sorry, functions outputing tuples are not implemented");
+        return call_error({"UNSUPPORTED"}, "%s",
+                          "Sorry, functions outputing tuples are not implemented");
 
     EcType* in_type = prg->define_type(inputs.data(), static_cast<int>(inputs.size()));
     EcType* out_type = prg->define_type(outputs.data(), static_cast<int>(outputs.size()));
     prg->add_usr_func(id, in_type, out_type, nullptr, nullptr);
     const char* result = (*symbols)[id];
-    Verbose(2, "=> %s %s \n", operation, result);
+    Verbose(2, "=> %s %s \n", op.name, result);
     return set_result(result);
 }
 
 // --------------------------------------------------------------- expressions
 
 int EcPrgVar::build_exp(const Operation& op, int, const char** parameters) {
-    const char* operation = op.name;
     Exp* e = exp_parse(prg, parameters[0]);  // always parsed: a handle is not accepted here
-    if (e == nullptr) return call_error("%s %s : %s", name(), operation, prg->error_msg());
+    if (e == nullptr) return expression_error(op);
     EcType* type = prg->type(e);
     const char* handle = exp2string(e);
     if (Verbose() >= 2) {
-        Verbose(2, "=> %s %s: %s {", operation, parameters[0], handle);
+        Verbose(2, "=> %s %s: %s {", op.name, parameters[0], handle);
         print_traced(prg, e);
         Verbose(2, "} : %s\n", type_name(type, UNNAMED));
     }
     return set_result(handle);
 }
 
+// The expression of eq, define and assert typed against the type `want';
+// null after the call error. A variable declared with an undeclared type
+// name has no type: it never matches, and its side reads "<unamed-type>",
+// as a tuple type does for eq (define and assert write tuples out).
+Exp* EcPrgVar::typed_expression(const Operation& op, const char* text, EcType* want) {
+    Exp* e = expression_of(text);
+    if (e == nullptr) {
+        expression_error(op);
+        return nullptr;
+    }
+    EcType* got = prg->type(e);
+    if (want != nullptr && want == got) return e;
+    bool tuples = op.name != EQ;
+    auto shown = [&](EcType* t) {
+        return tuples && t ? type_text(prg, t) : std::string(type_name(t, UNNAMED));
+    };
+    call_error({"TYPE", type_text(prg, want), type_text(prg, got)},
+               "%s %s : bad type combination '%s = %s'", name(), op.name, shown(want).c_str(),
+               shown(got).c_str());
+    return nullptr;
+}
+
 int EcPrgVar::equation(const Operation& op, int, const char** parameters) {
-    const char* operation = op.name;
     const char* variable = parameters[0];
-    int id = 0;
-    if (too_long(variable) || !symbols->find_then_get(&id, "%s", variable))
-        return call_error("%s %s : undeclared identifier '%s'", name(), operation, variable);
-    IdentInfo* info = prg->get_ident_info(id);
-    if (info == nullptr)
-        return call_error("%s %s : unexpected identifier '%s'", name(), operation, variable);
-    if (info->ident_mode() != OUTPUT_m && info->ident_mode() != LOCAL_m)
-        return call_error("%s %s : identifier '%s' is not output or local", name(), operation,
-                          variable);
-    Exp* e = expression_of(parameters[1]);
-    if (e == nullptr) return call_error("%s %s : %s", name(), operation, prg->error_msg());
-    // A variable declared with an undeclared type name has no type: it never
-    // matches, and its side of the message reads "<unamed-type>".
-    EcType* var_type = info->type();
-    EcType* exp_type = prg->type(e);
-    if (var_type == nullptr || var_type != exp_type)
-        return call_error("%s %s : bad type combination '%s = %s'", name(), operation,
-                          type_name(var_type, UNNAMED), type_name(exp_type, UNNAMED));
+    IdentInfo* info = definable(op, variable);
+    if (info == nullptr) return TCL_ERROR;
+    Exp* e = typed_expression(op, parameters[1], info->type());
+    if (e == nullptr) return TCL_ERROR;
     const char* handle = exp2string(e);
     if (Verbose() >= 2) {
-        Verbose(2, "=> %s %s %s = (", operation, variable, handle);
+        Verbose(2, "=> %s %s %s = (", op.name, variable, handle);
         print_traced(prg, e);
-        Verbose(2, ") : %s\n", type_name(var_type, UNNAMED));
+        Verbose(2, ") : %s\n", type_name(info->type(), UNNAMED));
     }
     return set_result(handle);
 }
 
 int EcPrgVar::exp_type(const Operation& op, int, const char** parameters) {
-    const char* operation = op.name;
     Exp* e = expression_of(parameters[0]);
-    if (e == nullptr) return call_error("%s %s : %s", name(), operation, prg->error_msg());
+    if (e == nullptr) return expression_error(op);
     const char* result = type_name(prg->type(e), UNNAMED);
     if (Verbose() >= 2) {
-        Verbose(2, "=> %s %s : %s = (", operation, parameters[0], result);
+        Verbose(2, "=> %s %s : %s = (", op.name, parameters[0], result);
         print_traced(prg, e);
     }
     return set_result(result);
+}
+
+// An equation's variables lose it; a tuple equation's every member does.
+static void drop_equation(EcPrg* prg, IdentInfo* info) {
+    IntList* members = info->tuple_linked();
+    if (!members) {
+        prg->define_variable(info->ident(), nullptr);
+        return;
+    }
+    for (IntList* m = members; m; m = m->tail()) {
+        IdentInfo* member = prg->get_ident_info(m->head());
+        if (member && member->tuple_linked() == members) {
+            prg->define_variable(member->ident(), nullptr);
+            member->tuple_link(nullptr);
+        }
+    }
+}
+
+// define ?-replace? var|{var ...} expression: the equation of an output or
+// local, or of the members of a tuple, as eq checks it.
+int EcPrgVar::define(const Operation& op, int count, const char** parameters) {
+    bool replace = count == 3 && strcmp(parameters[0], "-replace") == 0;
+    if (count == 3 && !replace) return usage_error(op);
+    const char* names = parameters[replace ? 1 : 0];
+    const char* text = parameters[replace ? 2 : 1];
+    int n = 0;
+    const char** words = nullptr;
+    if (Tcl_SplitList(owner->interp, names, &n, &words) != TCL_OK) return usage_error(op);
+    std::unique_ptr<const char*, void (*)(const char**)> words_owner(
+        words, [](const char** w) { Tcl_Free(reinterpret_cast<char*>(w)); });
+    if (n < 1) return usage_error(op);
+    std::vector<IdentInfo*> vars;
+    std::vector<int> type_names;
+    for (int i = 0; i < n; ++i) {
+        IdentInfo* info = definable(op, words[i]);
+        if (info == nullptr) return TCL_ERROR;
+        for (IdentInfo* other : vars)
+            if (other == info)
+                return call_error({"EXISTS", words[i]}, "%s %s : variable '%s' named twice", name(),
+                                  op.name, words[i]);
+        if (info->ec_def() && !replace)
+            return call_error({"DEFINED", words[i]},
+                              "%s %s : variable '%s' already has an equation", name(), op.name,
+                              words[i]);
+        vars.push_back(info);
+        type_names.push_back(info->type() && info->type()->is_named() ? info->type()->name() : 0);
+    }
+    EcType* want = vars[0]->type();
+    if (n > 1) {
+        bool named = std::find(type_names.begin(), type_names.end(), 0) == type_names.end();
+        want = named ? prg->define_type(type_names.data(), n) : nullptr;
+    }
+    Exp* e = typed_expression(op, text, want);
+    if (e == nullptr) return TCL_ERROR;
+    for (IdentInfo* info : vars)
+        if (info->ec_def()) drop_equation(prg, info);
+    if (n == 1) {
+        prg->define_variable(vars[0]->ident(), e);
+    } else {
+        std::vector<int> ids;
+        ids.reserve(vars.size());
+        for (IdentInfo* info : vars) ids.push_back(info->ident());
+        prg->define_tuple(prg->new_list(ids.data(), n), e);
+    }
+    return set_result(exp2string(e));
+}
+
+int EcPrgVar::assertion(const Operation& op, int, const char** parameters) {
+    Exp* e = typed_expression(op, parameters[0], prg->bool_type());
+    if (e == nullptr) return TCL_ERROR;
+    prg->add_assertion(e);
+    return set_result(exp2string(e));
 }

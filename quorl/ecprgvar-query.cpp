@@ -1,8 +1,9 @@
 // Program-object operations that make, replace, print and query the
-// program: init, load, loadch, dump, profile, the counts, and the names and
+// program: init, load, loadch, profile, the counts, and the names and
 // types of inputs, outputs and locals.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -57,7 +58,7 @@ int EcPrgVar::init(const Operation& op, int count, const char** parameters) {
     // Names are interned at most SymbolTable::kMaxName characters long; a
     // longer one would silently become another name, so it is refused.
     if (strlen(node) > (size_t)SymbolTable::kMaxName)
-        return call_error("%s %s : node name longer than %d characters", name(), op.name,
+        return call_error({"LIMIT"}, "%s %s : node name longer than %d characters", name(), op.name,
                           SymbolTable::kMaxName);
     std::unique_ptr<SymbolTable> table(new SymbolTable());
     std::unique_ptr<EcPrg> program(new EcPrg(table.get()));
@@ -94,38 +95,56 @@ int EcPrgVar::load(const Operation& op, int, const char** parameters) {
     StreamCloser input{nullptr};
     if (op.target == FROM_FILE) {
         input.f = fopen(source, "r");
-        if (input.f == nullptr) return call_error("%s: can't open file '%s'", operation, source);
+        if (input.f == nullptr)
+            return call_error({"IO", source, strerror(errno)}, "%s: can't open file '%s'",
+                              operation, source);
     } else {
         int mode = 0;
         Tcl_Channel channel = Tcl_GetChannel(owner->interp, source, &mode);
-        if (channel == nullptr) return call_error("%s: invalid channel '%s'", operation, source);
+        if (channel == nullptr)
+            return call_error({"IO", source, "no such channel"}, "%s: invalid channel '%s'",
+                              operation, source);
         ClientData handle = nullptr;
         if (!(mode & TCL_READABLE) ||
             Tcl_GetChannelHandle(channel, TCL_READABLE, &handle) != TCL_OK)
-            return call_error("%s: channel '%s' is unreadable", operation, source);
+            return call_error({"IO", source, "not open for reading"},
+                              "%s: channel '%s' is unreadable", operation, source);
         int descriptor = dup(static_cast<int>(reinterpret_cast<intptr_t>(handle)));
         if (descriptor >= 0) {
             input.f = fdopen(descriptor, "r");
             if (input.f == nullptr) close(descriptor);
         }
         if (input.f == nullptr)
-            return call_error("%s: can't open file des. of channel '%s'", operation, source);
+            return call_error({"IO", source, strerror(errno)},
+                              "%s: can't open file des. of channel '%s'", operation, source);
     }
     Verbose("loading %s ....\n", source);
 
     // The new program is built aside: the current one stays on any failure.
     std::unique_ptr<SymbolTable> table(new SymbolTable());
     std::unique_ptr<EcPrg> program(new EcPrg(table.get()));
-    int status = EcParseFile(program.get(), table.get(), input.f);
+    ReadFailure failure;
+    int status = EcParseFile(program.get(), table.get(), input.f, &failure);
     (void)fclose(input.f);  // a read stream: closing cannot lose data
     input.f = nullptr;
-    if (status != 0) {
+    if (status != 0 || program->name() == 0) {
+        // What the reader found goes to the error code and the trace; the
+        // message stays the load's own.
+        std::string reason =
+            failure.read_error ? strerror(failure.read_error) : program->error_msg();
+        if (!reason.empty()) Verbose("%s: %s\n", source, reason.c_str());
+        ErrorWords code = {"SYNTAX",
+                           source,
+                           std::to_string(failure.where.line),
+                           std::to_string(failure.where.column),
+                           failure.near,
+                           reason};
+        if (failure.read_error) code = {"IO", source, reason};
         program.reset();  // the program first: it refers to its table
-        return call_error("%s: syntax errors while parsing '%s'", operation, source);
-    }
-    if (program->name() == 0) {
-        program.reset();
-        return call_error("%s: can't load node ('%s' is empty)", operation, source);
+        if (status != 0)
+            return call_error(code, "%s: syntax errors while parsing '%s'", operation, source);
+        if (reason.empty()) code = {"EMPTY", source};
+        return call_error(code, "%s: can't load node ('%s' is empty)", operation, source);
     }
     reset();
     symbols = table.release();
@@ -134,32 +153,6 @@ int EcPrgVar::load(const Operation& op, int, const char** parameters) {
         Verbose(2, "%s loaded\n", source);
         trace_counts();
     }
-    return TCL_OK;
-}
-
-// --------------------------------------------------------------- dump
-
-// A program with no inputs or outputs, or with variables lacking equations,
-// is printed as the printer writes it: the dump never refuses a program.
-int EcPrgVar::dump(const Operation& op, int count, const char** parameters) {
-    const char* operation = op.name;
-    FILE* out = stdout;
-    const char* target = "stdout";
-    if (count == 1) {
-        target = parameters[0];
-        out = fopen(target, "w");
-        if (out == nullptr) return call_error("%s: can't open file '%s'", operation, target);
-    }
-    Verbose("--dumping in %s ....\n", target);
-    PtyStream* stream = nullptr;
-    try {
-        stream = new PtyStream(out, 80, nullptr);
-    } catch (...) {
-        if (out != stdout) (void)fclose(out);  // nothing was written yet
-        throw;
-    }
-    std::unique_ptr<PtyStream> closer(stream);  // flushes; closes a named file
-    prg->print_lus(stream);
     return TCL_OK;
 }
 
@@ -223,7 +216,8 @@ int EcPrgVar::variable_at(const Operation& op, const char* index_text, int* id) 
     const IdList& list = op.target == ON_INPUTS    ? prg->inputs()
                          : op.target == ON_OUTPUTS ? prg->outputs()
                                                    : prg->locals();
-    if (list.at(index, id) != 0) return call_error("%s %s : index out of bounds", name(), op.name);
+    if (list.at(index, id) != 0)
+        return call_error({"RANGE"}, "%s %s : index out of bounds", name(), op.name);
     return TCL_OK;
 }
 

@@ -49,16 +49,16 @@ const char* EcPrgVar::name() const {
     return Tcl_GetCommandName(owner->interp, command);
 }
 
-int EcPrgVar::call_error(const char* format, ...) {
+int EcPrgVar::call_error(const ErrorWords& code, const char* format, ...) {
     // The head is assembled without printf: an object name may hold "%".
     std::string head = "Quorl: bad `";
     head += name();
     head += "' call\n=> ";
     va_list args;
     va_start(args, format);
-    int status = set_composed_error(owner->interp, head.c_str(), format, args);
+    set_composed_error(owner->interp, head.c_str(), format, args);
     va_end(args);
-    return status;
+    return set_error_code(owner->interp, code);
 }
 
 // Iterative, so that a long registry never deepens the C stack.

@@ -4,13 +4,18 @@
 #ifndef QUORL_ECPRGVAR_H
 #define QUORL_ECPRGVAR_H
 
+#include <cstdio>
 #include <string>
 
 #include <tcl.h>
 
+#include "quorl/quorl.h"
+
 class EcPrg;
 class EcType;
 class Exp;
+class IdentInfo;
+class IntList;
 class Quorl;
 class SymbolTable;
 
@@ -71,7 +76,8 @@ struct Operation {
 };
 
 // The operations in the order ECPRG_call matches them.
-extern const Operation OPERATIONS[24];
+extern const Operation OPERATIONS[];
+extern const int NB_OPERATIONS;
 
 class EcPrgVar {
 public:
@@ -88,9 +94,10 @@ public:
     void reset();
 
     // "Quorl: bad `<object>' call\n=> " and the formatted message as the
-    // interpreter result; returns TCL_ERROR.
-    int call_error(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // The usage error of op.
+    // interpreter result, the error code {ZINDLE code...}; returns TCL_ERROR.
+    int call_error(const ErrorWords& code, const char* format, ...)
+        __attribute__((format(printf, 3, 4)));
+    // The usage error of op ({ZINDLE USAGE}).
     int usage_error(const Operation& op);
 
     // The object's current command name (follows `rename').
@@ -102,19 +109,38 @@ public:
     // ---- making, printing and querying the program (ecprgvar-query.cpp)
     int init(const Operation& op, int count, const char** parameters);
     int load(const Operation& op, int count, const char** parameters);
-    int dump(const Operation& op, int count, const char** parameters);
     int profile(const Operation& op, int count, const char** parameters);
     int nbelts(const Operation& op, int count, const char** parameters);
     int varname(const Operation& op, int count, const char** parameters);
     int vartype(const Operation& op, int count, const char** parameters);
 
+    // ---- printing (ecprgvar-print.cpp)
+    int dump(const Operation& op, int count, const char** parameters);
+    int text(const Operation& op, int count, const char** parameters);
+
+    // ---- the program as Tcl data (ecprgvar-inspect.cpp)
+    int vars(const Operation& op, int count, const char** parameters);
+    int var(const Operation& op, int count, const char** parameters);
+    int types(const Operation& op, int count, const char** parameters);
+    int funcs(const Operation& op, int count, const char** parameters);
+    int asserts(const Operation& op, int count, const char** parameters);
+    int deps(const Operation& op, int count, const char** parameters);
+    int uses(const Operation& op, int count, const char** parameters);
+
+    // ---- whole-program checking (ecprgvar-check.cpp)
+    int check(const Operation& op, int count, const char** parameters);
+
     // ---- building (ecprgvar-build.cpp)
     int addvar(const Operation& op, int count, const char** parameters);
+    int addtype(const Operation& op, int count, const char** parameters);
+    int addconst(const Operation& op, int count, const char** parameters);
     int funcdecl(const Operation& op, int count, const char** parameters);
     int addfunc(const Operation& op, int count, const char** parameters);
     int build_exp(const Operation& op, int count, const char** parameters);
     int equation(const Operation& op, int count, const char** parameters);
     int exp_type(const Operation& op, int count, const char** parameters);
+    int define(const Operation& op, int count, const char** parameters);
+    int assertion(const Operation& op, int count, const char** parameters);
 
     // A fresh identifier "<prefix><n>", n the first number after
     // ident_counter whose text is not interned in symbols.
@@ -141,8 +167,18 @@ private:
     void trace_counts();
     int variable_at(const Operation& op, const char* index_text, int* id);
     Exp* expression_of(const char* text);
+    int expression_error(const Operation& op);
+    Exp* typed_expression(const Operation& op, const char* text, EcType* want);
+    IdentInfo* definable(const Operation& op, const char* variable);
     EcType* named_type(const char* text, int* type_id);
+    int unknown_type(const Operation& op, const char* text);
     int check_new_name(const Operation& op, const char* text);
+    int write_text(FILE* out, bool ec, bool sync);
+    int check_writable(const Operation& op, bool ec);
+    int dump_file(const Operation& op, const char* target, bool ec);
+    std::string expression_text(Exp* e);
+    IdentInfo* named_variable(const Operation& op, const char* text);
+    Tcl_Obj* params(IntList* names, EcType* type, const char* made_up);
 };
 
 // The command procedure of every program object, and its deletion procedure.

@@ -30,6 +30,10 @@ public:
     // named type, 0 outside 1..members.
     int member(int i) const;
 
+    // Where a declared type was read; 0 when built.
+    unsigned pos() const { return _pos; }
+    void set_pos(unsigned pos) { _pos = pos; }
+
     int extern_number() const { return _extern; }
     void set_extern(int k) { _extern = k; }
 
@@ -49,6 +53,7 @@ private:
     int _extern = 0;
     int _is_tuple = 0;
     int _name = 0;
+    unsigned _pos = 0;
     IntList* _names = nullptr;
     IdList _usr_consts;
     std::vector<IdentInfo*> _enum_consts;

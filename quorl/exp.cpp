@@ -88,55 +88,59 @@ void Exp::ExpInit() {
     _ops.inl[0] = _ops.inl[1] = nullptr;
     _clock = -1;
     _ident_or_order = 0;
-    _arity = 0;
-    _nature = ERROR_n;
-    _is_order = false;
-    _lin_node = false;
+    _shape.arity = 0;
+    _shape.nature = ERROR_n;
+    _shape.is_order = false;
+    _shape.lin_node = false;
+    _pos = 0;
 }
 
+// Callers keep count within kMaxArity (the factory refuses more); a larger
+// count is cut to it rather than overflow the field.
 void Exp::set_operands(int count, Exp* const* ops) {
     if (count <= 0) return;
-    if (count <= kInline && !_lin_node) {
+    if (count > kMaxArity) count = kMaxArity;
+    if (count <= kInline && !_shape.lin_node) {
         for (int i = 0; i < count; i++) _ops.inl[i] = ops[i];
     } else {
         Exp** a = new Exp*[count];
         for (int i = 0; i < count; i++) a[i] = ops[i];
         _ops.h.heap = a;
     }
-    _arity = count;
+    _shape.arity = count;
 }
 
 Exp::Exp(ExpNature n, Exp* a) {
     ExpInit();
-    _nature = n;
+    _shape.nature = n;
     set_operands(1, &a);
 }
 
 Exp::Exp(ExpNature n, Exp* a, int k) {
     ExpInit();
-    _nature = n;
+    _shape.nature = n;
     set_operands(1, &a);
     _ident_or_order = k;
-    _is_order = true;
+    _shape.is_order = true;
 }
 
 Exp::Exp(ExpNature n, Exp* a, Exp* b) {
     ExpInit();
-    _nature = n;
+    _shape.nature = n;
     Exp* ops[2] = {a, b};
     set_operands(2, ops);
 }
 
 Exp::Exp(ExpNature n, Exp* a, Exp* b, Exp* c) {
     ExpInit();
-    _nature = n;
+    _shape.nature = n;
     Exp* ops[3] = {a, b, c};
     set_operands(3, ops);
 }
 
 Exp::Exp(ExpNature n, int count, Exp** ops) {
     ExpInit();
-    _nature = n;
+    _shape.nature = n;
     set_operands(count, ops);
 }
 
@@ -151,7 +155,7 @@ static T* copy_coefficients(int count, const T* coefs) {
 
 Exp::Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant) {
     ExpInit();
-    _nature = n;
+    _shape.nature = n;
     std::unique_ptr<Linear> lin(new Linear);
     lin->fconst = constant;
     lin->fcoefs = copy_coefficients(count, coefs);
@@ -160,7 +164,7 @@ Exp::Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant) {
 
 Exp::Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant) {
     ExpInit();
-    _nature = n;
+    _shape.nature = n;
     std::unique_ptr<Linear> lin(new Linear);
     lin->iconst = constant;
     lin->icoefs = copy_coefficients(count, coefs);
@@ -170,14 +174,14 @@ Exp::Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant) {
 // Takes lin; the operands go to the heap, so that lin has its word of _ops.
 void Exp::set_linear(int count, Exp** ops, Linear* lin) {
     std::unique_ptr<Linear> owner(lin);
-    _lin_node = true;
+    _shape.lin_node = true;
     set_operands(count, ops);
     _ops.h.lin = owner.release();
 }
 
 Exp::Exp(ExpNature n, int ident, EcType* type, int clock) {
     ExpInit();
-    _nature = n;
+    _shape.nature = n;
     _ident_or_order = ident;
     _type = type;
     _clock = clock;
@@ -185,14 +189,14 @@ Exp::Exp(ExpNature n, int ident, EcType* type, int clock) {
 
 Exp::Exp(ExpNature n, int ident, EcType* type) {
     ExpInit();
-    _nature = n;
+    _shape.nature = n;
     _ident_or_order = ident;
     _type = type;
 }
 
 Exp::~Exp() {
     delete_chain(_infos, &ExpInfo::next);
-    if (_arity > 0 && uses_heap()) delete[] _ops.h.heap;
+    if (_shape.arity > 0 && uses_heap()) delete[] _ops.h.heap;
     delete linear();
 }
 
@@ -208,7 +212,7 @@ const Fract& Exp::fract_constant() const {
 }
 
 int Exp::projection_order() const {
-    if (_nature != PROJ_n) {
+    if (_shape.nature != PROJ_n) {
         ierror("projection_order called on '%s' operator", nodekey(nature()));
         return 0;
     }
@@ -216,7 +220,7 @@ int Exp::projection_order() const {
 }
 
 int Exp::function_ident() const {
-    if (_nature != CALL_n) {
+    if (_shape.nature != CALL_n) {
         ierror("Exp::function_name called on '%s' operator", nodekey(nature()));
         return 0;
     }

@@ -93,11 +93,12 @@ private:
     ExpInfo* _next;
 };
 
-class Exp;
-
 // One expression node.
 class Exp {
 public:
+    // The most operands a node holds.
+    static const int kMaxArity = (1 << 22) - 1;
+
     Exp(ExpNature n, Exp* a);
     Exp(ExpNature n, Exp* a, int k);  // PROJ_n order / CALL_n function
     Exp(ExpNature n, Exp* a, Exp* b);
@@ -121,17 +122,17 @@ public:
     void set_type(EcType* t) { _type = t; }
     int clock() const { return _clock; }
     void set_clock(int c) { _clock = c; }
-    int ident() const { return _is_order ? 0 : _ident_or_order; }
-    ExpNature nature() const { return static_cast<ExpNature>(_nature); }
-    int arity() const { return _arity; }
+    int ident() const { return _shape.is_order ? 0 : _ident_or_order; }
+    ExpNature nature() const { return static_cast<ExpNature>(_shape.nature); }
+    int arity() const { return _shape.arity; }
     // Operand i, 0 <= i < arity().
     Exp* operand(int i) const { return operands()[i]; }
     // The operand array (arity() entries), null when arity() is 0.
     Exp* const* operands() const {
-        return _arity == 0 ? nullptr : (uses_heap() ? _ops.h.heap : _ops.inl);
+        return _shape.arity == 0 ? nullptr : (uses_heap() ? _ops.h.heap : _ops.inl);
     }
     // Raw order field: projection order of PROJ_n, function of CALL_n, else 0.
-    int order() const { return _is_order ? _ident_or_order : 0; }
+    int order() const { return _shape.is_order ? _ident_or_order : 0; }
 
     // Linear combinations: coefficient arrays (null unless ICL_n / RCL_n
     // with operands) and constants (0 and 0/1 for other kinds).
@@ -139,6 +140,11 @@ public:
     int int_constant() const;
     const Fract* fract_coefs() const;
     const Fract& fract_constant() const;
+
+    // Where the node's operator was read: its text's byte offset + 1, or 0
+    // for a node that was not read from a file.
+    unsigned pos() const { return _pos; }
+    void set_pos(unsigned pos) { _pos = pos; }
 
     // Order of a PROJ_n node; internal error and 0 on other kinds.
     int projection_order() const;
@@ -164,8 +170,8 @@ private:
     void set_linear(int count, Exp** ops, Linear* lin);
     // A linear combination keeps its operands on the heap, so that the
     // second word of _ops holds its coefficients.
-    bool uses_heap() const { return _arity > kInline || _lin_node; }
-    Linear* linear() const { return _lin_node ? _ops.h.lin : nullptr; }
+    bool uses_heap() const { return _shape.arity > kInline || _shape.lin_node; }
+    Linear* linear() const { return _shape.lin_node ? _ops.h.lin : nullptr; }
 
     // 48 bytes: the bulk of a large program's memory is its nodes.
     EcType* _type = nullptr;
@@ -179,10 +185,14 @@ private:
     } _ops = {};
     int _clock = -1;
     int _ident_or_order = 0;  // identifier of a leaf, or the order field
-    int _arity = 0;
-    unsigned char _nature = ERROR_n;
-    bool _is_order = false;  // _ident_or_order holds the order field
-    bool _lin_node = false;  // made with coefficients (ICL_n / RCL_n)
+    struct Shape {
+        unsigned arity : 22;
+        unsigned nature : 8;
+        unsigned is_order : 1;  // _ident_or_order holds the order field
+        unsigned lin_node : 1;  // made with coefficients (ICL_n / RCL_n)
+        Shape() : arity(0), nature(ERROR_n), is_order(0), lin_node(0) {}
+    } _shape;
+    unsigned _pos = 0;  // source offset of the operator + 1, 0 when none
 };
 
 // The program's expression heap: every node lives in chunks of raw storage

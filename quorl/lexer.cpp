@@ -3,10 +3,12 @@
 // allocation per token (texts go through fixed buffers).
 #include "quorl/lexer.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 
 #include "quorl/ecprg.h"
+#include "quorl/source.h"
 
 static_assert(START_PROGRAM == 258 && START_EXPRESSION == 259, "start tokens");
 static_assert(KW_AND == 260 && OP_ARROW == 261 && KW_FALSE == 269, "token codes");
@@ -26,19 +28,34 @@ static int refill(EcReader* r) {
     }
     size_t n = fread(r->window.get(), 1, kWindow, r->file);
     if (n == 0) {
+        if (ferror(r->file)) r->read_error = errno ? errno : EIO;
         r->eof = true;
         return -1;
     }
-    r->cur = r->window.get();
+    r->base += (unsigned)(r->end - r->start);
+    r->start = r->cur = r->window.get();
     r->end = r->cur + n;
     return *r->cur++;
 }
 
+// Offset of the next character to read.
+static inline unsigned read_offset(const EcReader* r) {
+    return r->base + (unsigned)(r->cur - r->start);
+}
+
+// Position (offset + 1) of the current character, or of the end of input.
+static inline unsigned current_pos(const EcReader* r) {
+    return read_offset(r) + (r->carcour == -1 ? 1 : 0);
+}
+
 // Next character of the source (-1 at end, sticky) into carcour; a newline
-// adds one to yyline.
+// adds one to yyline and, when a file's lines are kept, starts one.
 static inline int advance(EcReader* r) {
     int c = r->cur < r->end ? *r->cur++ : refill(r);
-    if (c == '\n') ++r->yyline;
+    if (c == '\n') {
+        ++r->yyline;
+        r->lines->new_line(read_offset(r));
+    }
     return r->carcour = c;
 }
 
@@ -114,6 +131,7 @@ inline int cls(int c) { return c < 0 ? 0 : CT.cls[c]; }
 // Formats a lexical error into the program being read.
 void lex_error(EcReader* r, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void lex_error(EcReader* r, const char* format, ...) {
+    r->error_pos = current_pos(r);
     char msg[1024];
     va_list ap;
     va_start(ap, format);
@@ -215,9 +233,10 @@ int read_word(EcReader* r, ECPRG_STYPE* lval) {
 }
 
 // The token after white space and comments.
-int lex_token(EcReader* r, ECPRG_STYPE* lval) {
+int lex_token(EcReader* r, ECPRG_STYPE* lval, unsigned* pos) {
     for (;;) {
         while (cls(r->carcour) & C_SPACE) advance(r);
+        *pos = current_pos(r);
         if (r->carcour == -1) return -1;
         int c = r->carcour;
         int k = cls(c);
@@ -276,29 +295,49 @@ int lex_start(EcReader* r, int start_token) {
 
 // ---------------------------------------------------------------- interface
 
+EcReader::EcReader(EcPrg* program, SymbolTable* table)
+    : lines(nullptr), own_lines(new SourceMap), prg(program), symbols(table) {
+    lines = own_lines.get();
+}
+
 int yylexInitFile(EcReader* r, int start_token, FILE* f) {
     r->file = f;
     if (!r->window) r->window.reset(new unsigned char[kWindow]);
-    r->cur = r->end = r->window.get();
+    r->start = r->cur = r->end = r->window.get();
+    r->base = 0;
     r->eof = f == nullptr;
     return lex_start(r, start_token);
 }
 
 int yylexInitString(EcReader* r, int start_token, const char* text) {
     r->file = nullptr;
-    r->cur = reinterpret_cast<const unsigned char*>(text ? text : "");
+    r->start = r->cur = reinterpret_cast<const unsigned char*>(text ? text : "");
     r->end = r->cur + strlen(reinterpret_cast<const char*>(r->cur));
+    r->base = 0;
     r->eof = false;
     return lex_start(r, start_token);
 }
 
-int ecprg_lex(ECPRG_STYPE* lval, EcReader* r) {
+int ecprg_lex(ECPRG_STYPE* lval, ECPRG_LTYPE* lloc, EcReader* r) {
     if (r->boot != 0) {
+        *lloc = 0;
         r->result = r->boot;
         r->boot = 0;
         return r->result;
     }
-    return r->result = lex_token(r, lval);
+    r->result = lex_token(r, lval, lloc);
+    // A lexical error ends the tokens where it was found.
+    if (r->result == -1 && r->error_pos) *lloc = r->error_pos;
+    r->token_pos = *lloc;
+    return r->result;
+}
+
+bool is_ec_identifier(const char* text) {
+    size_t n = strlen(text);
+    if (n == 0 || n > LEX_MAX_TEXT || (cls((unsigned char)text[0]) & C_DIGIT)) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (!(cls((unsigned char)text[i]) & C_LETTER)) return false;
+    return find_keyword(text, (int)n) < 0;
 }
 
 const char* printLexeme(EcReader* r, int code) {

@@ -13,6 +13,7 @@
 
 class EcPrg;
 class Exp;
+class SourceMap;
 class SymbolTable;
 
 // Longest text a token can carry, NUL excluded.
@@ -22,7 +23,7 @@ enum { LEX_MAX_TEXT = 1023 };
 enum DeclKind { DECL_CONSTS, DECL_INPUTS, DECL_OUTPUTS, DECL_LOCALS };
 
 struct EcReader {
-    EcReader(EcPrg* program, SymbolTable* table) : prg(program), symbols(table) {}
+    EcReader(EcPrg* program, SymbolTable* table);
     EcReader(const EcReader&) = delete;
     EcReader& operator=(const EcReader&) = delete;
 
@@ -30,16 +31,24 @@ struct EcReader {
     // is read into `window' a block at a time; a string is its own window.
     FILE* file = nullptr;
     std::unique_ptr<unsigned char[]> window;
+    const unsigned char* start = nullptr;  // the window's first character
     const unsigned char* cur = nullptr;
     const unsigned char* end = nullptr;
-    bool eof = true;  // no more characters will come
+    unsigned base = 0;   // offset of the window's first character in the text
+    bool eof = true;     // no more characters will come
+    int read_error = 0;  // errno of a failed read, 0 when none
 
     // ---- the scanner
-    int carcour = -1;                    // current character, -1 at end of input
-    int yyline = 1;                      // current line, from 1
-    int boot = 0;                        // start token still to deliver, 0 once delivered
-    int result = 0;                      // code of the last token returned
-    char buffer[LEX_MAX_TEXT + 1] = {};  // the word, number or pair being read
+    int carcour = -1;                      // current character, -1 at end of input
+    int yyline = 1;                        // current line, from 1
+    int boot = 0;                          // start token still to deliver, 0 once delivered
+    int result = 0;                        // code of the last token returned
+    unsigned token_pos = 0;                // its position (quorl/source.h)
+    unsigned error_pos = 0;                // where a lexical or syntax error was met
+    SourceMap* lines;                      // where the lines of the text are recorded
+    bool keep_positions = false;           // nodes and records keep positions (a file)
+    std::unique_ptr<SourceMap> own_lines;  // the lines of a string
+    char buffer[LEX_MAX_TEXT + 1] = {};    // the word, number or pair being read
     // The parser may read one lookahead token before it reduces the rule
     // that interns the previous token's text, so token texts rotate through
     // a ring: a text stays intact for the next three text-carrying tokens.
@@ -55,7 +64,8 @@ struct EcReader {
     DeclKind decl_kind = DECL_CONSTS;
     // Lists under construction, innermost last: a list is a start index in
     // one of these stacks, and its elements run to the stack's top.
-    std::vector<int> names;  // identifiers, or parameter name/type pairs
+    std::vector<int> names;          // identifiers, or parameter name/type pairs
+    std::vector<unsigned> name_pos;  // where each of them was read
     std::vector<Exp*> operands;
 };
 
@@ -65,9 +75,14 @@ struct EcReader {
 int yylexInitFile(EcReader* r, int start_token, FILE* f);
 int yylexInitString(EcReader* r, int start_token, const char* text);
 
-// Next token code, its text (if it carries one) in lval->text; -1 at end of
-// input or after a lexical error, whose message goes to the program.
-int ecprg_lex(ECPRG_STYPE* lval, EcReader* r);
+// Next token code, its text (if it carries one) in lval->text and its
+// position in *lloc; -1 at end of input or after a lexical error, whose
+// message goes to the program.
+int ecprg_lex(ECPRG_STYPE* lval, ECPRG_LTYPE* lloc, EcReader* r);
+
+// Whether text is an identifier of the ec language: a letter or '_'
+// followed by letters, digits and '_', and not a keyword.
+bool is_ec_identifier(const char* text);
 
 // Text standing for a token code in messages.
 const char* printLexeme(EcReader* r, int code);

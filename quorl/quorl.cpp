@@ -52,6 +52,15 @@ int set_composed_error(Tcl_Interp* interp, const char* head, const char* format,
     return TCL_ERROR;
 }
 
+int set_error_code(Tcl_Interp* interp, const ErrorWords& words) {
+    Tcl_Obj* code = Tcl_NewListObj(0, nullptr);
+    Tcl_ListObjAppendElement(nullptr, code, Tcl_NewStringObj("ZINDLE", -1));
+    for (const std::string& w : words)
+        Tcl_ListObjAppendElement(nullptr, code, Tcl_NewStringObj(w.data(), (int)w.size()));
+    Tcl_SetObjErrorCode(interp, code);
+    return TCL_ERROR;
+}
+
 int Quorl::cmd_error(const char* command, const char* format, ...) {
     std::string head = "Quorl: bad use of `";
     head += command;
@@ -60,17 +69,9 @@ int Quorl::cmd_error(const char* command, const char* format, ...) {
     head += ' ';
     va_list args;
     va_start(args, format);
-    int status = set_composed_error(interp, head.c_str(), format, args);
+    set_composed_error(interp, head.c_str(), format, args);
     va_end(args);
-    return status;
-}
-
-int Quorl::error(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int status = set_composed_error(interp, "", format, args);
-    va_end(args);
-    return status;
+    return set_error_code(interp, {"USAGE"});
 }
 
 int monatoi(const char* text, int* value) {

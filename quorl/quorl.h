@@ -5,8 +5,11 @@
 #define QUORL_QUORL_H
 
 #include <tcl.h>
+
 #include <cstdarg>
 #include <new>
+#include <string>
+#include <vector>
 
 class EcPrgVar;
 
@@ -22,11 +25,9 @@ public:
     explicit Quorl(Tcl_Interp* interp);
 
     // "Quorl: bad use of `<command>' command\n=> usage: <command> <usage>"
-    // as the interpreter result; returns TCL_ERROR.
+    // as the interpreter result, error code {ZINDLE USAGE}; returns TCL_ERROR.
     int cmd_error(const char* command, const char* format, ...)
         __attribute__((format(printf, 3, 4)));
-    // The formatted text alone as the interpreter result; returns TCL_ERROR.
-    int error(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     // Unlinks a program object from ecprg_list (defined with the program objects).
     void remove_ecprg(EcPrgVar* object);
@@ -58,6 +59,12 @@ int QUORL_sigint(ClientData owner, Tcl_Interp* interp, int argc, const char* arg
 // `ecprg': defined with the program objects.
 int QUORL_ecprg(ClientData client, Tcl_Interp* interp, int argc, const char* argv[]);
 
+// The words of an error code after ZINDLE: a class and its details.
+using ErrorWords = std::vector<std::string>;
+
+// Sets the error code {ZINDLE word ...}; returns TCL_ERROR.
+int set_error_code(Tcl_Interp* interp, const ErrorWords& words);
+
 // Sets `head' followed by the printf-formatted `format' as the interpreter
 // result, in a buffer from malloc handed to Tcl with free; never overruns,
 // whatever the lengths. Shared by cmd_error and the program objects'
@@ -72,8 +79,10 @@ int guard_command(Tcl_Interp* interp, Body&& body) noexcept {
         return body();
     } catch (const std::bad_alloc&) {
         Tcl_SetResult(interp, const_cast<char*>("Quorl: out of memory"), TCL_STATIC);
+        Tcl_SetErrorCode(interp, "ZINDLE", "MEMORY", nullptr);
     } catch (...) {
         Tcl_SetResult(interp, const_cast<char*>("Quorl: internal failure"), TCL_STATIC);
+        Tcl_SetErrorCode(interp, "ZINDLE", "INTERNAL", nullptr);
     }
     return TCL_ERROR;
 }

@@ -4,10 +4,18 @@
 #include "quorl/ecprg.h"
 #include "quorl/lexer.h"
 
-int EcParseFile(EcPrg* prg, SymbolTable* symbols, FILE* f) {
+int EcParseFile(EcPrg* prg, SymbolTable* symbols, FILE* f, ReadFailure* failure) {
     EcReader r(prg, symbols);
+    r.lines = &prg->source();
+    r.keep_positions = true;
     yylexInitFile(&r, START_PROGRAM, f);
-    return ecprg_parse(&r);
+    int status = ecprg_parse(&r);
+    if (failure && r.error_pos) {
+        failure->where = prg->source().at(r.error_pos);
+        failure->near = printLexeme(&r, r.result);
+    }
+    if (failure) failure->read_error = r.read_error;
+    return status;
 }
 
 int EcExpParseString(EcPrg* prg, SymbolTable* symbols, const char* text, Exp** result) {

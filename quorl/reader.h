@@ -5,15 +5,28 @@
 #define QUORL_READER_H
 
 #include <cstdio>
+#include <string>
+
+#include "quorl/source.h"
 
 class EcPrg;
 class Exp;
 class SymbolTable;
 
+// Where a parse stopped: the token that a syntax error or the parse stack
+// met, or the character that a lexical error met.
+struct ReadFailure {
+    SourcePos where;     // {0, 0} when nothing went wrong
+    std::string near;    // the token's text, "EOF" at the end of the text
+    int read_error = 0;  // errno of a failed read of the file, 0 when none
+};
+
 // Whole program from an open file (read from its current position); symbols
 // is the program's table. 0 accepted, 1 syntax error, 2 parse stack
-// exhausted ("memory exhausted").
-int EcParseFile(EcPrg* prg, SymbolTable* symbols, FILE* f);
+// exhausted ("memory exhausted"). The program keeps the positions of what
+// it read and what the reader noted (quorl/source.h); *failure, when given,
+// says where the parse stopped or where a lexical error ended the text.
+int EcParseFile(EcPrg* prg, SymbolTable* symbols, FILE* f, ReadFailure* failure = nullptr);
 
 // One expression. 0 and the root node in *result, or 1 and null in *result
 // when the text is not an expression or an identifier in it is undeclared.

@@ -10,7 +10,7 @@ SymbolInfo::~SymbolInfo() = default;
 // ------------------------------------------------------------------ IdentInfo
 
 IdentInfo::IdentInfo(IdentMode mode, int ident, EcType* type, int clock)
-    : SymbolInfo(ident), _ident(ident), _clock(clock), _mode(mode), _type(type) {}
+    : SymbolInfo(ident), _clock(clock), _mode(mode), _type(type) {}
 
 IdentInfo::~IdentInfo() = default;
 

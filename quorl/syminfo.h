@@ -50,7 +50,7 @@ public:
     ~IdentInfo() override;
     IdentInfo* is_ident() override { return this; }
 
-    int ident() const { return _ident; }
+    int ident() const { return _symbol; }
     EcType* type() const { return _type; }
     int clock() const { return _clock; }
     IdentMode ident_mode() const { return _mode; }
@@ -61,6 +61,13 @@ public:
     IntList* tuple_linked() const { return _tuple; }
     int index_in_list() const { return _index; }
     int int_value() const { return _value.i; }
+    // Where the declaration was read (see quorl/source.h); 0 when built.
+    unsigned pos() const { return _pos; }
+    void set_pos(unsigned pos) { _pos = pos; }
+    // Outputs, locals and assertions: where the (first) equation or the
+    // assertion was read; 0 when none was read.
+    unsigned eq_pos() const { return (unsigned)_value.i; }
+    void set_eq_pos(unsigned pos) { _value.i = (int)pos; }
     float real_value() const { return _value.f; }
     int usr_def_index() const { return _value.i; }
 
@@ -80,7 +87,7 @@ public:
 private:
     // Ordered so that the record, with its base, fills 64 bytes: a million
     // of them stay one cache line each.
-    int _ident;
+    unsigned _pos = 0;
     int _clock;
     IdentMode _mode;
     EcType* _type;
@@ -102,6 +109,8 @@ public:
     FuncInfo* is_function() override { return this; }
 
     FuncMode func_mode() const { return _mode; }
+    unsigned pos() const { return _pos; }
+    void set_pos(unsigned pos) { _pos = pos; }
     int usr_def_index() const { return _usr_def_index; }
     void set_usr_def_index(int i) { _usr_def_index = i; }
     EcType* inputs_type() const { return _inputs_type; }
@@ -118,6 +127,7 @@ public:
 private:
     FuncMode _mode;
     int _usr_def_index;
+    unsigned _pos = 0;
     EcType* _inputs_type;
     EcType* _outputs_type;
     IntList* _inputs;

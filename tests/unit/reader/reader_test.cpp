@@ -71,9 +71,10 @@ std::string tokens(Program& p, const std::string& text, bool from_file, int* lin
         yylexInitString(&r, START_PROGRAM, text.c_str());
     }
     ECPRG_STYPE value{};
+    ECPRG_LTYPE where = 0;
     std::string out;
-    EXPECT_EQ(ecprg_lex(&value, &r), START_PROGRAM);
-    for (int t; (t = ecprg_lex(&value, &r)) != -1;) {
+    EXPECT_EQ(ecprg_lex(&value, &where, &r), START_PROGRAM);
+    for (int t; (t = ecprg_lex(&value, &where, &r)) != -1;) {
         out += out.empty() ? "" : " ";
         const char* kind = t == IDENT          ? "id:"
                            : t == INT_LITERAL  ? "int:"

@@ -1,0 +1,52 @@
+// The check operation: the program's diagnostics as a list of dicts.
+#include <cstdlib>
+#include <cstring>
+
+#include "corvel/symbols.h"
+#include "quorl/check.h"
+#include "quorl/ecprg.h"
+#include "quorl/ecprgvar.h"
+
+// check ?-max N? ?-warnings 0|1?
+int EcPrgVar::check(const Operation& op, int count, const char** parameters) {
+    long max_errors = -1;
+    int warnings = 1;
+    if (count % 2 != 0) return usage_error(op);
+    for (int i = 0; i < count; i += 2) {
+        char* end = nullptr;
+        long value = strtol(parameters[i + 1], &end, 10);
+        if (end == parameters[i + 1] || *end != '\0' || value < 0) return usage_error(op);
+        if (strcmp(parameters[i], "-max") == 0)
+            max_errors = value;
+        else if (strcmp(parameters[i], "-warnings") == 0 && value <= 1)
+            warnings = (int)value;
+        else
+            return usage_error(op);
+    }
+    std::vector<Diagnostic> found = check_program(prg, warnings != 0, max_errors);
+    // The keys and the fixed words are shared by every dict.
+    Tcl_Obj* keys[6];
+    const char* names[6] = {"severity", "line", "column", "code", "subject", "message"};
+    for (int k = 0; k < 6; ++k) keys[k] = Tcl_NewStringObj(names[k], -1);
+    Tcl_Obj* error = Tcl_NewStringObj("error", -1);
+    Tcl_Obj* warning = Tcl_NewStringObj("warning", -1);
+    Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
+    for (const Diagnostic& d : found) {
+        SourcePos at = prg->source().at(d.pos);
+        const char* subject = d.subject ? (*symbols)[d.subject] : "";
+        Tcl_Obj* items[12] = {keys[0], d.error ? error : warning,
+                              keys[1], Tcl_NewIntObj(at.line),
+                              keys[2], Tcl_NewIntObj(at.column),
+                              keys[3], Tcl_NewStringObj(d.code, -1),
+                              keys[4], Tcl_NewStringObj(subject ? subject : "", -1),
+                              keys[5], Tcl_NewStringObj(d.message.data(), (int)d.message.size())};
+        Tcl_ListObjAppendElement(nullptr, result, Tcl_NewListObj(12, items));
+    }
+    // Objects no dict took are freed with their last reference.
+    for (Tcl_Obj* o : {keys[0], keys[1], keys[2], keys[3], keys[4], keys[5], error, warning}) {
+        Tcl_IncrRefCount(o);
+        Tcl_DecrRefCount(o);
+    }
+    Tcl_SetObjResult(owner->interp, result);
+    return TCL_OK;
+}

@@ -1,0 +1,247 @@
+// Program-object operations that hand the program to scripts as Tcl data:
+// vars, var, types, funcs, asserts, deps, uses.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "corvel/pty.h"
+#include "corvel/symbols.h"
+#include "quorl/ecprg.h"
+#include "quorl/ecprgvar.h"
+#include "quorl/quorl.h"
+#include "quorl/typing.h"
+
+namespace {
+
+Tcl_Obj* text_obj(const std::string& s) { return Tcl_NewStringObj(s.data(), (int)s.size()); }
+Tcl_Obj* text_obj(const char* s) { return Tcl_NewStringObj(s, -1); }
+
+// Appends key and value to a dict being built as a list.
+void put_pair(Tcl_Obj* dict, const char* key, Tcl_Obj* value) {
+    Tcl_ListObjAppendElement(nullptr, dict, text_obj(key));
+    Tcl_ListObjAppendElement(nullptr, dict, value);
+}
+
+const char* kind_of(IdentMode mode) {
+    switch (mode) {
+        case INPUT_m: return "input";
+        case OUTPUT_m: return "output";
+        case LOCAL_m: return "local";
+        case USR_CONST_m:
+        case ENUM_CONST_m: return "const";
+        default: return nullptr;
+    }
+}
+
+// The right side of a variable's equation: the tuple's own for a member.
+Exp* right_side(IdentInfo* info) {
+    Exp* def = info->ec_def();
+    if (def && info->tuple_linked() && def->nature() == PROJ_n && def->arity() > 0)
+        return def->operand(0);
+    return def;
+}
+
+// The variables and constants an expression reads, in order of first use,
+// each once; iterative, so that depth costs no call depth.
+void read_names(const EcPrg* prg, Exp* root, std::vector<int>* out, std::unordered_set<int>* seen) {
+    std::vector<Exp*> stack{root};
+    while (!stack.empty()) {
+        Exp* e = stack.back();
+        stack.pop_back();
+        if (!e) continue;
+        if (e->arity() == 0) {
+            IdentInfo* info = e->ident() ? prg->get_ident_info(e->ident()) : nullptr;
+            if (info && kind_of(info->ident_mode()) && seen->insert(e->ident()).second)
+                out->push_back(e->ident());
+            continue;
+        }
+        for (int i = e->arity(); i-- > 0;) stack.push_back(e->operand(i));
+    }
+}
+
+}  // namespace
+
+// An expression as the dump writes it, on one line.
+std::string EcPrgVar::expression_text(Exp* e) {
+    char* buffer = nullptr;
+    size_t size = 0;
+    FILE* out = open_memstream(&buffer, &size);
+    if (out == nullptr) throw std::bad_alloc();
+    {
+        PtyStream stream(out, 1 << 30, nullptr);  // closes out
+        e->print_def(&stream, symbols);
+    }
+    std::string text(buffer ? buffer : "", size);
+    free(buffer);
+    return text;
+}
+
+// The record of the variable or constant the script names, or null after a
+// call error naming it.
+IdentInfo* EcPrgVar::named_variable(const Operation& op, const char* text) {
+    int id = 0;
+    IdentInfo* info = nullptr;
+    if (strlen(text) <= (size_t)SymbolTable::kMaxName && symbols->find_then_get(&id, "%s", text))
+        info = prg->get_ident_info(id);
+    if (!info || !kind_of(info->ident_mode())) {
+        call_error({"UNDECLARED", text}, "%s %s : no variable or constant '%s'", name(), op.name,
+                   text);
+        return nullptr;
+    }
+    return info;
+}
+
+// vars ?-kind input|output|local|const?
+int EcPrgVar::vars(const Operation& op, int count, const char** parameters) {
+    const IdList* lists[] = {&prg->inputs(), &prg->outputs(), &prg->locals(), &prg->usr_consts()};
+    const char* kinds[] = {"input", "output", "local", "const"};
+    int first = 0, last = 3;
+    if (count > 0) {
+        if (count != 2 || strcmp(parameters[0], "-kind") != 0) return usage_error(op);
+        first = -1;
+        for (int k = 0; k < 4; ++k)
+            if (strcmp(parameters[1], kinds[k]) == 0) first = last = k;
+        if (first < 0) return usage_error(op);
+    }
+    Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
+    for (int k = first; k <= last; ++k)
+        for (IntList* l = lists[k]->list(); l; l = l->tail())
+            Tcl_ListObjAppendElement(nullptr, result, text_obj((*symbols)[l->head()]));
+    Tcl_SetObjResult(owner->interp, result);
+    return TCL_OK;
+}
+
+int EcPrgVar::var(const Operation& op, int, const char** parameters) {
+    IdentInfo* info = named_variable(op, parameters[0]);
+    if (!info) return TCL_ERROR;
+    Tcl_Obj* dict = Tcl_NewListObj(0, nullptr);
+    put_pair(dict, "kind", text_obj(kind_of(info->ident_mode())));
+    put_pair(dict, "type", text_obj(type_text(prg, info->type())));
+    int clock = info->clock();
+    put_pair(dict, "clock",
+             text_obj(clock > 0 && clock != prg->base_clock() ? (*symbols)[clock] : ""));
+    bool defined = info->ident_mode() == OUTPUT_m || info->ident_mode() == LOCAL_m;
+    Exp* rhs = defined ? right_side(info) : nullptr;
+    put_pair(dict, "equation", text_obj(rhs ? expression_text(rhs) : ""));
+    Tcl_Obj* tuple = Tcl_NewListObj(0, nullptr);
+    for (IntList* m = defined ? info->tuple_linked() : nullptr; m; m = m->tail())
+        Tcl_ListObjAppendElement(nullptr, tuple, text_obj((*symbols)[m->head()]));
+    put_pair(dict, "tuple", tuple);
+    put_pair(dict, "line", Tcl_NewIntObj(prg->source().at(info->pos()).line));
+    Tcl_SetObjResult(owner->interp, dict);
+    return TCL_OK;
+}
+
+int EcPrgVar::types(const Operation&, int, const char**) {
+    Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
+    for (IntList* l = prg->declared_types().list(); l; l = l->tail()) {
+        EcType* t = prg->find_named_type(l->head());
+        Tcl_Obj* dict = Tcl_NewListObj(0, nullptr);
+        put_pair(dict, "name", text_obj((*symbols)[l->head()]));
+        put_pair(dict, "kind", text_obj(t && t->enum_count() > 0 ? "enum" : "extern"));
+        Tcl_Obj* values = Tcl_NewListObj(0, nullptr);
+        for (int i = t ? t->enum_count() - 1 : -1; i >= 0; --i)  // the array is last first
+            if (IdentInfo* value = t->enum_const(i))
+                Tcl_ListObjAppendElement(nullptr, values, text_obj((*symbols)[value->ident()]));
+        put_pair(dict, "values", values);
+        Tcl_ListObjAppendElement(nullptr, result, dict);
+    }
+    Tcl_SetObjResult(owner->interp, result);
+    return TCL_OK;
+}
+
+// Parameters as {name type} pairs; made-up names (x1, ... y1, ...) for a
+// function declared with types alone, as the ec text writes them.
+Tcl_Obj* EcPrgVar::params(IntList* names, EcType* type, const char* made_up) {
+    Tcl_Obj* list = Tcl_NewListObj(0, nullptr);
+    auto add = [&](const std::string& n, const char* t) {
+        Tcl_Obj* pair[2] = {text_obj(n), text_obj(t)};
+        Tcl_ListObjAppendElement(nullptr, list, Tcl_NewListObj(2, pair));
+    };
+    if (names) {
+        for (IntList* l = names; l && l->tail(); l = l->tail()->tail())
+            add((*symbols)[l->head()], (*symbols)[l->tail()->head()]);
+    } else if (type && type->is_named()) {
+        add(std::string(made_up) + "1", (*symbols)[type->name()]);
+    } else if (type) {
+        int i = 0;
+        for (IntList* l = type->name_list(); l; l = l->tail())
+            add(made_up + std::to_string(++i), (*symbols)[l->head()]);
+    }
+    return list;
+}
+
+int EcPrgVar::funcs(const Operation&, int, const char**) {
+    Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
+    for (const IdList* list : {&prg->usr_funcs(), &prg->tuple_funcs()}) {
+        for (IntList* l = list->list(); l; l = l->tail()) {
+            FuncInfo* f = prg->get_func_info(l->head());
+            if (!f) continue;
+            Tcl_Obj* dict = Tcl_NewListObj(0, nullptr);
+            put_pair(dict, "name", text_obj((*symbols)[l->head()]));
+            put_pair(dict, "inputs", params(f->inputs(), f->inputs_type(), "x"));
+            put_pair(dict, "outputs", params(f->outputs(), f->outputs_type(), "y"));
+            Tcl_ListObjAppendElement(nullptr, result, dict);
+        }
+    }
+    Tcl_SetObjResult(owner->interp, result);
+    return TCL_OK;
+}
+
+int EcPrgVar::asserts(const Operation&, int, const char**) {
+    Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
+    for (IntList* l = prg->assertions().list(); l; l = l->tail()) {
+        IdentInfo* info = prg->get_ident_info(l->head());
+        if (info && info->ec_def())
+            Tcl_ListObjAppendElement(nullptr, result, text_obj(expression_text(info->ec_def())));
+    }
+    Tcl_SetObjResult(owner->interp, result);
+    return TCL_OK;
+}
+
+// deps var: what its equation reads, in order of first use.
+int EcPrgVar::deps(const Operation& op, int, const char** parameters) {
+    IdentInfo* info = named_variable(op, parameters[0]);
+    if (!info) return TCL_ERROR;
+    std::vector<int> names;
+    std::unordered_set<int> seen;
+    bool defined = info->ident_mode() == OUTPUT_m || info->ident_mode() == LOCAL_m;
+    if (Exp* rhs = defined ? right_side(info) : nullptr) read_names(prg, rhs, &names, &seen);
+    Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
+    for (int n : names) Tcl_ListObjAppendElement(nullptr, result, text_obj((*symbols)[n]));
+    Tcl_SetObjResult(owner->interp, result);
+    return TCL_OK;
+}
+
+// uses var: the outputs and locals whose equations read it, in declaration
+// order; a variable declared twice is listed once.
+int EcPrgVar::uses(const Operation& op, int, const char** parameters) {
+    IdentInfo* target = named_variable(op, parameters[0]);
+    if (!target) return TCL_ERROR;
+    Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
+    std::unordered_set<int> listed;
+    std::vector<Exp*> stack;
+    for (const IdList* list : {&prg->outputs(), &prg->locals()}) {
+        for (IntList* l = list->list(); l; l = l->tail()) {
+            IdentInfo* info = prg->get_ident_info(l->head());
+            Exp* rhs = info ? right_side(info) : nullptr;
+            bool reads = false;
+            stack.assign(1, rhs);
+            while (!stack.empty() && !reads) {
+                Exp* e = stack.back();
+                stack.pop_back();
+                if (!e) continue;
+                reads = e->arity() == 0 && e->ident() == target->ident();
+                for (int i = e->arity(); i-- > 0;) stack.push_back(e->operand(i));
+            }
+            if (reads && listed.insert(l->head()).second)
+                Tcl_ListObjAppendElement(nullptr, result, text_obj((*symbols)[l->head()]));
+        }
+    }
+    Tcl_SetObjResult(owner->interp, result);
+    return TCL_OK;
+}

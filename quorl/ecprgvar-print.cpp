@@ -1,0 +1,214 @@
+// Program-object operations that print the program: dump (to standard
+// output, a file or a Tcl channel) and text (the same text as the result),
+// in the Lustre form or in the lossless ec form.
+//
+// A file is never left half written: the text goes to a new file beside it,
+// which replaces the old one only once every byte is written and flushed to
+// the disk. Any write error is a call error naming the file and the reason.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "corvel/errors.h"
+#include "corvel/pty.h"
+#include "quorl/ecprg.h"
+#include "quorl/ecprgvar.h"
+#include "quorl/quorl.h"
+
+namespace {
+
+// Where a dump goes, as parsed from its words.
+struct Target {
+    bool ec = false;                // the lossless ec form
+    const char* channel = nullptr;  // -channel name
+    const char* file = nullptr;     // a file name
+};
+
+// Options -ec and -channel <name>, then at most one file name.
+bool parse_target(int count, const char** parameters, bool files, Target* t) {
+    int positional = 0;
+    for (int i = 0; i < count; ++i) {
+        if (strcmp(parameters[i], "-ec") == 0) {
+            t->ec = true;
+        } else if (files && strcmp(parameters[i], "-channel") == 0 && i + 1 < count) {
+            t->channel = parameters[++i];
+        } else {
+            ++positional;
+            t->file = parameters[i];
+        }
+    }
+    return positional <= (files ? 1 : 0) && !(t->channel && t->file);
+}
+
+// A stdio stream onto a Tcl channel: what the printer writes goes through
+// the channel's encoding and translation.
+ssize_t channel_write(void* cookie, const char* data, size_t size) {
+    int n = Tcl_WriteChars(static_cast<Tcl_Channel>(cookie), data, (int)size);
+    if (n < 0) {
+        errno = Tcl_GetErrno() ? Tcl_GetErrno() : EIO;
+        return -1;
+    }
+    return (ssize_t)size;
+}
+
+FILE* open_channel_stream(Tcl_Channel channel) {
+    cookie_io_functions_t io = {nullptr, channel_write, nullptr, nullptr};
+    return fopencookie(channel, "w", io);
+}
+
+// The file that a temporary file replaces: the target itself, or what a
+// symbolic link names.
+std::string resolved(const char* path) {
+    struct stat st {};
+    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* real = realpath(path, nullptr);
+        if (real) {
+            std::string r = real;
+            free(real);
+            return r;
+        }
+    }
+    return path;
+}
+
+// A new file beside `path', created as the target would be (its mode when
+// it exists); its name in *name.
+int create_beside(const std::string& path, std::string* name) {
+    static unsigned counter = 0;
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    struct stat st {};
+    bool exists = stat(path.c_str(), &st) == 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *name = dir;
+        *name += "." + base + "." + std::to_string(getpid());
+        *name += "." + std::to_string(__atomic_add_fetch(&counter, 1, __ATOMIC_RELAXED)) + ".tmp";
+        int fd = open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            if (exists) (void)fchmod(fd, st.st_mode & 07777);
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
+}  // namespace
+
+// Writes the program's text on out, which the printing stream then closes
+// (unless it is stdout); with sync, the text reaches the disk first. The
+// error number of a failed write, or 0.
+int EcPrgVar::write_text(FILE* out, bool ec, bool sync) {
+    PtyStream stream(out, 80, nullptr);
+    errno = 0;
+    if (ec)
+        prg->print_ec_text(&stream);
+    else
+        prg->print_lus(&stream);
+    stream.flush();
+    if (ferror(out)) return errno ? errno : EIO;
+    if (sync && fsync(fileno(out)) != 0) return errno;
+    return 0;
+}
+
+// The lossless form needs what the ec grammar needs: an input and an output.
+int EcPrgVar::check_writable(const Operation& op, bool ec) {
+    if (!ec || (prg->nb_inputs() > 0 && prg->nb_outputs() > 0)) return TCL_OK;
+    return call_error({"UNSUPPORTED"}, "%s %s : a node without inputs or outputs has no ec form",
+                      name(), op.name);
+}
+
+int EcPrgVar::dump(const Operation& op, int count, const char** parameters) {
+    Target t;
+    if (!parse_target(count, parameters, true, &t)) return usage_error(op);
+    if (check_writable(op, t.ec) != TCL_OK) return TCL_ERROR;
+    const char* operation = op.name;
+    if (t.channel) {
+        int mode = 0;
+        Tcl_Channel channel = Tcl_GetChannel(owner->interp, t.channel, &mode);
+        if (channel == nullptr)
+            return call_error({"IO", t.channel, "no such channel"}, "%s: invalid channel '%s'",
+                              operation, t.channel);
+        if (!(mode & TCL_WRITABLE))
+            return call_error({"IO", t.channel, "not open for writing"},
+                              "%s: channel '%s' is unwritable", operation, t.channel);
+        Verbose("--dumping in %s ....\n", t.channel);
+        FILE* out = open_channel_stream(channel);
+        if (out == nullptr) throw std::bad_alloc();
+        int err = write_text(out, t.ec, false);
+        if (err == 0 && Tcl_Flush(channel) != TCL_OK) err = Tcl_GetErrno() ? Tcl_GetErrno() : EIO;
+        if (err)
+            return call_error({"IO", t.channel, strerror(err)},
+                              "%s: can't write to channel '%s' (%s)", operation, t.channel,
+                              strerror(err));
+        return TCL_OK;
+    }
+    if (!t.file) {
+        if (Tcl_GetStdChannel(TCL_STDOUT) == nullptr)
+            return call_error({"IO", "stdout", "closed"}, "%s: standard output is closed",
+                              operation);
+        Verbose("--dumping in %s ....\n", "stdout");
+        int err = write_text(stdout, t.ec, false);
+        clearerr(stdout);
+        if (err)
+            return call_error({"IO", "stdout", strerror(err)},
+                              "%s: can't write to standard output (%s)", operation, strerror(err));
+        return TCL_OK;
+    }
+    return dump_file(op, t.file, t.ec);
+}
+
+// A regular file (or a new one) is replaced whole; anything else (a device,
+// a FIFO) is written in place.
+int EcPrgVar::dump_file(const Operation& op, const char* target, bool ec) {
+    const char* operation = op.name;
+    std::string path = resolved(target);
+    struct stat st {};
+    bool in_place = stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    std::string temporary;
+    int fd = in_place ? open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)
+                      : create_beside(path, &temporary);
+    if (fd < 0)
+        return call_error({"IO", target, strerror(errno)}, "%s: can't open file '%s'", operation,
+                          target);
+    FILE* out = fdopen(fd, "w");
+    if (out == nullptr) {
+        close(fd);
+        if (!temporary.empty()) unlink(temporary.c_str());
+        throw std::bad_alloc();
+    }
+    Verbose("--dumping in %s ....\n", target);
+    int err = write_text(out, ec, !in_place);
+    if (!err && !in_place && rename(temporary.c_str(), path.c_str()) != 0) err = errno;
+    if (err) {
+        if (!temporary.empty()) unlink(temporary.c_str());
+        return call_error({"IO", target, strerror(err)}, "%s: can't write file '%s' (%s)",
+                          operation, target, strerror(err));
+    }
+    return TCL_OK;
+}
+
+// text ?-ec?: the text dump writes, as the result.
+int EcPrgVar::text(const Operation& op, int count, const char** parameters) {
+    Target t;
+    if (!parse_target(count, parameters, false, &t)) return usage_error(op);
+    if (check_writable(op, t.ec) != TCL_OK) return TCL_ERROR;
+    char* buffer = nullptr;
+    size_t size = 0;
+    FILE* out = open_memstream(&buffer, &size);
+    if (out == nullptr) throw std::bad_alloc();
+    int err = write_text(out, t.ec, false);  // closes out: the text is whole in buffer
+    std::unique_ptr<char, void (*)(void*)> owner_of(buffer, free);
+    if (err || size > (size_t)INT_MAX) throw std::bad_alloc();
+    Tcl_SetObjResult(owner->interp, Tcl_NewStringObj(buffer, (int)size));
+    return TCL_OK;
+}

@@ -1,0 +1,51 @@
+// Where a program was read from: the lines of its text, and what the reader
+// noted while reading it. A position is a byte offset of the text + 1, so
+// that 0 stands for "not read from a file" (built from Tcl).
+#ifndef QUORL_SOURCE_H
+#define QUORL_SOURCE_H
+
+#include <vector>
+
+struct SourcePos {
+    int line = 0;    // from 1; 0 when there is no position
+    int column = 0;  // from 1, in bytes
+};
+
+// What the reader notes besides building the program: faults that it is
+// defined to pass over (the program still loads) and that check reports,
+// and the clocked declarations, whose clocks check verifies.
+enum ReadNoteKind {
+    NOTE_UNDECLARED,           // a name used in an expression has no declaration
+    NOTE_UNDECLARED_TYPE,      // a declaration names a type that is not declared
+    NOTE_REDECLARED,           // a variable, constant, enumeration value or function again
+    NOTE_REDECLARED_TYPE,      // a type declared again
+    NOTE_REDEFINED,            // a second equation for a variable
+    NOTE_NOT_DEFINABLE,        // an equation for an input or a constant
+    NOTE_UNDECLARED_VARIABLE,  // an equation for a name that has no declaration
+    NOTE_CLOCKED,              // subject is declared on the clock `other'
+};
+
+struct ReadNote {
+    ReadNoteKind kind;
+    int subject;  // the symbol concerned
+    unsigned pos;
+    int other;
+};
+
+class SourceMap {
+public:
+    // The line that starts at this offset follows.
+    void new_line(unsigned offset) { _line_starts.push_back(offset); }
+    SourcePos at(unsigned pos) const;
+
+    void note(ReadNoteKind kind, int subject, unsigned pos, int other = 0) {
+        _notes.push_back(ReadNote{kind, subject, pos, other});
+    }
+    const std::vector<ReadNote>& notes() const { return _notes; }
+
+private:
+    std::vector<unsigned> _line_starts;  // offsets of the starts of lines 2, 3, ...
+    std::vector<ReadNote> _notes;
+};
+
+#endif

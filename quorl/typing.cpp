@@ -1,0 +1,138 @@
+#include "quorl/typing.h"
+
+#include <vector>
+
+#include "quorl/ecprg.h"
+
+namespace {
+
+bool is_leaf(int n) { return n >= ERROR_n && n <= MODELREF_n; }
+bool is_untypable(int n) { return n == RCL_n || n == ICL_n || n == PROJ_n; }
+
+// Operands a rule needs; fewer on a node is a caller error.
+int required_arity(int n) {
+    if (n >= PRE_n && n <= INIT_n) return 1;
+    if (n >= ARROW_n && n <= POWER_n) return 2;
+    if (n == IF_n) return 3;
+    if (n == CALL_n) return 1;
+    return 0;
+}
+
+TypeVerdict ok(EcType* t) {
+    return TypeVerdict{t ? TYPE_OK : TYPE_MISSING, t, nullptr, nullptr, nullptr};
+}
+TypeVerdict bad(TypeFault fault, EcType* found, EcType* expected, const char* wanted = nullptr) {
+    return TypeVerdict{fault, nullptr, found, expected, wanted};
+}
+TypeVerdict fault_only(TypeFault fault) { return bad(fault, nullptr, nullptr); }
+
+const char kNumeric[] = "int or real";
+const char kNamed[] = "a type that is not a tuple";
+
+}  // namespace
+
+bool types_operands(const EcPrg* prg, const Exp* e) {
+    int n = e->nature();
+    if (is_leaf(n) || is_untypable(n)) return false;
+    return n != CALL_n || prg->get_func_info(e->order()) != nullptr;
+}
+
+TypeVerdict type_rule(EcPrg* prg, const Exp* e, EcType* const* ops) {
+    const int n = e->nature();
+    EcType* const t_bool = prg->bool_type();
+    EcType* const t_int = prg->int_type();
+    EcType* const t_real = prg->real_type();
+    if (is_leaf(n)) return fault_only(TYPE_LEAF);
+    if (is_untypable(n)) return fault_only(TYPE_NOT_IMPLEMENTED);
+    if (e->arity() < required_arity(n)) return fault_only(TYPE_MALFORMED);
+    EcType* a = e->arity() > 0 ? ops[0] : nullptr;
+    EcType* b = e->arity() > 1 ? ops[1] : nullptr;
+    auto numeric = [&](EcType* t) { return t == t_int || t == t_real; };
+    switch (n) {
+        case PRE_n:
+        case CURRENT_n:
+        case LAST_n: return ok(a);
+        case NOT_n:
+        case INIT_n:
+        case AND_n:
+        case OR_n:
+        case XOR_n:
+        case IMPL_n:
+        case NOR_n:
+        case DIESE_n: {
+            EcType* wrong = nullptr;
+            for (int i = 0; i < e->arity(); ++i) {
+                if (!ops[i]) return ok(nullptr);
+                if (ops[i] != t_bool && !wrong) wrong = ops[i];
+            }
+            return wrong ? bad(TYPE_BAD_OPERANDS, wrong, t_bool) : ok(t_bool);
+        }
+        case UMINUS_n:
+            if (!a || numeric(a)) return ok(a);
+            return bad(TYPE_BAD_OPERAND, a, nullptr, kNumeric);
+        case INT2REAL_n:
+            if (!a) return ok(nullptr);
+            return a == t_int ? ok(t_real) : bad(TYPE_BAD_OPERAND, a, t_int);
+        case REAL2INT_n:
+            if (!a) return ok(nullptr);
+            return a == t_real ? ok(t_int) : bad(TYPE_BAD_OPERAND, a, t_real);
+        default: break;
+    }
+    if (n >= ARROW_n && n <= POWER_n) {
+        if (!a || !b) return ok(nullptr);
+        switch (n) {
+            case ARROW_n: return a == b ? ok(a) : bad(TYPE_BAD_OPERANDS, b, a);
+            case WHEN_n: return b == t_bool ? ok(a) : bad(TYPE_BAD_OPERANDS, b, t_bool);
+            case EQUAL_n:
+            case NEQ_n: return a == b ? ok(t_bool) : bad(TYPE_BAD_OPERANDS, b, a);
+            case DIV_n:
+            case MOD_n:
+                if (a != t_int) return bad(TYPE_BAD_OPERANDS, a, t_int);
+                return b == t_int ? ok(t_int) : bad(TYPE_BAD_OPERANDS, b, t_int);
+            default: break;
+        }
+        // Comparisons and - + / * **: two operands of one numeric type.
+        if (!numeric(a)) return bad(TYPE_BAD_OPERANDS, a, nullptr, kNumeric);
+        if (b != a) return bad(TYPE_BAD_OPERANDS, b, a);
+        return ok(n >= GTE_n && n <= LT_n ? t_bool : a);
+    }
+    if (n == IF_n) {
+        EcType* c = ops[2];
+        if (!a || !b || !c) return ok(nullptr);
+        if (a != t_bool) return bad(TYPE_BAD_OPERANDS, a, t_bool);
+        return b == c ? ok(b) : bad(TYPE_BAD_OPERANDS, c, b);
+    }
+    if (n == TUPLE_n) {
+        std::vector<int> names;
+        names.reserve((size_t)e->arity());
+        for (int i = 0; i < e->arity(); ++i) {
+            if (!ops[i]) return ok(nullptr);
+            if (ops[i]->is_tuple()) return bad(TYPE_BAD_OPERANDS, ops[i], nullptr, kNamed);
+            names.push_back(ops[i]->name());
+        }
+        return ok(prg->define_type(names.data(), e->arity()));
+    }
+    if (n == CALL_n) {
+        FuncInfo* f = prg->get_func_info(e->order());
+        if (!f) return fault_only(TYPE_UNDECLARED_FUNCTION);
+        if (!a) return ok(nullptr);
+        if (a == f->inputs_type()) return ok(f->outputs_type());
+        return bad(TYPE_BAD_ARGUMENTS, a, f->inputs_type());
+    }
+    return fault_only(TYPE_MALFORMED);
+}
+
+std::string type_text(const EcPrg* prg, const EcType* t) {
+    if (!t) return "";
+    if (t->is_named()) return prg->symbol(t->name());
+    std::string text = "(";
+    for (IntList* l = t->name_list(); l; l = l->tail()) {
+        text += prg->symbol(l->head());
+        if (l->tail()) text += ", ";
+    }
+    return text + ")";
+}
+
+std::string wanted_text(const EcPrg* prg, const TypeVerdict& v) {
+    return v.expected ? type_text(prg, v.expected) : v.wanted ? v.wanted : "";
+}
