@@ -22,17 +22,22 @@ public:
     // Storage for one more object; construct it with placement new, then
     // call commit(). Keeps allocation failure from leaving a half-made slot.
     void* reserve() {
-        size_t k, i;
-        locate(_size, &k, &i);
-        while (_chunks.size() <= k) {
-            size_t cap = chunk_capacity(_chunks.size());
-            _chunks.reserve(_chunks.size() + 1);  // no failure after the allocation
-            _chunks.push_back(static_cast<T*>(huge_page_alloc(chunk_bytes(cap))));
+        if (_next == _limit) {
+            size_t k, i;
+            locate(_size, &k, &i);
+            while (_chunks.size() <= k) {
+                size_t cap = chunk_capacity(_chunks.size());
+                _chunks.reserve(_chunks.size() + 1);  // no failure after the allocation
+                _chunks.push_back(static_cast<T*>(huge_page_alloc(chunk_bytes(cap))));
+            }
+            _next = _chunks[k] + i;
+            _limit = _chunks[k] + chunk_capacity(k);
         }
-        return _chunks[k] + i;
+        return _next;
     }
     T* commit(T* e) {
         ++_size;
+        ++_next;
         return e;
     }
 
@@ -48,6 +53,7 @@ public:
         if (_size == 0) return;
         at(_size - 1)->~T();
         --_size;
+        _next = _limit = nullptr;  // reserve() finds the place again
     }
     // Destroys every object, then releases the storage.
     void clear() {
@@ -61,10 +67,11 @@ public:
         }
         _chunks.clear();
         _size = 0;
+        _next = _limit = nullptr;
     }
 
 private:
-    static const size_t kFirstChunk = 64;
+    static const size_t kFirstChunk = 8;
     // A full chunk is one 2 MB huge page (its tail unused when T does not
     // divide it): it is allocated as exactly that, so that it gets one.
     // (A function, not a constant, so that T may still be incomplete where
@@ -98,6 +105,8 @@ private:
 
     std::vector<T*> _chunks;  // raw storage, chunk k holds chunk_capacity(k)
     size_t _size = 0;
+    T* _next = nullptr;   // where the next object goes, in the last chunk used
+    T* _limit = nullptr;  // the end of that chunk
 };
 
 #endif

@@ -7,14 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-int VERBOSE = 0;
-int PIPE = 0;
+std::atomic<int> VERBOSE{0};
+std::atomic<int> PIPE{0};
 const char TOOL_NAME_DFLT[] = " ";
-const char* TOOL_NAME = TOOL_NAME_DFLT;
+std::atomic<const char*> TOOL_NAME{TOOL_NAME_DFLT};
 const char WHEEL[4] = {'|', '/', '-', '\\'};
-int WHEEL_STEP = 1;
-int WHEEL_INDEX = 0;
-int nb_global_error = 0;
+std::atomic<int> WHEEL_STEP{1};
+std::atomic<int> WHEEL_INDEX{0};
+std::atomic<int> nb_global_error{0};
 
 void set_verbose_mode() { VERBOSE = 1; }
 void set_verbose_mode(int level) { VERBOSE = level; }
@@ -62,9 +62,10 @@ int VerboseWheel(int period) {
     if (VERBOSE == 0 || !isatty(2)) return VERBOSE;
     if (WHEEL_STEP >= period) {
         WHEEL_STEP = 0;
-        fprintf(stderr, "%c\b", WHEEL[WHEEL_INDEX]);
+        int frame = WHEEL_INDEX;
+        fprintf(stderr, "%c\b", WHEEL[frame]);
         fflush(stderr);
-        WHEEL_INDEX = (WHEEL_INDEX + 1) % 4;
+        WHEEL_INDEX = (frame + 1) % 4;
     } else {
         WHEEL_STEP++;
     }
@@ -96,7 +97,7 @@ void IError(const char* format, ...) {
 
 // "<tool name> <kind> :" on a line, then the message.
 static void tool_report(const char* kind, const char* format, va_list args) {
-    fprintf(stderr, "%s %s :\n", TOOL_NAME, kind);
+    fprintf(stderr, "%s %s :\n", TOOL_NAME.load(), kind);
     report("", format, args);
 }
 
@@ -127,6 +128,6 @@ int GErrors() { return nb_global_error; }
 
 void GErrorRecover() {
     if (nb_global_error == 0) return;
-    fprintf(stderr, "*** %d Errors stop\n", nb_global_error);
+    fprintf(stderr, "*** %d Errors stop\n", nb_global_error.load());
     exit(1);
 }

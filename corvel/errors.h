@@ -4,15 +4,20 @@
 #ifndef CORVEL_ERRORS_H
 #define CORVEL_ERRORS_H
 
-// Module-level state, one copy per process.
-extern int VERBOSE;            // current verbosity level, any int
-extern int PIPE;               // pipe mode: leading \r or \b of traces become markers
-extern const char* TOOL_NAME;  // header name of errors and warnings (caller's string, not copied)
-extern const char TOOL_NAME_DFLT[];  // " "
-extern const char WHEEL[4];          // frames of the progress wheel: | / - backslash
-extern int WHEEL_STEP;               // calls since the wheel last turned (starts at 1)
-extern int WHEEL_INDEX;              // next frame, 0..3
-extern int nb_global_error;          // deferred errors reported through GError
+#include <atomic>
+
+// Module-level state, one copy per process, shared by every thread: each
+// datum is atomic (a trace written while another thread changes the level
+// is written or not, whole).
+extern std::atomic<int> VERBOSE;  // current verbosity level, any int
+extern std::atomic<int> PIPE;     // pipe mode: leading \r or \b of traces become markers
+// The header name of errors and warnings (the caller's string, not copied).
+extern std::atomic<const char*> TOOL_NAME;
+extern const char TOOL_NAME_DFLT[];       // " "
+extern const char WHEEL[4];               // frames of the progress wheel: | / - backslash
+extern std::atomic<int> WHEEL_STEP;       // calls since the wheel last turned (starts at 1)
+extern std::atomic<int> WHEEL_INDEX;      // next frame, 0..3
+extern std::atomic<int> nb_global_error;  // deferred errors reported through GError
 
 void set_verbose_mode();           // VERBOSE = 1
 void set_verbose_mode(int level);  // VERBOSE = level, no clamping

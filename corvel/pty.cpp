@@ -6,9 +6,6 @@
 #include <cstring>
 #include <memory>
 
-PtyStream* PtyStream::_of_stdout = nullptr;
-PtyStream* PtyStream::_of_stderr = nullptr;
-
 static FILE* open_named(const char* name) {
     if (strcmp(name, "stdout") == 0) return stdout;
     if (strcmp(name, "stderr") == 0) return stderr;
@@ -67,14 +64,16 @@ void PtyStream::set_tab(const char* tab) {
     _tab_len = (int)len;
 }
 
+// Made on first use, once even when threads ask at the same time; never
+// destroyed.
 PtyStream* PtyStream::of_stdout() {
-    if (!_of_stdout) _of_stdout = new PtyStream(stdout, 80, nullptr);
-    return _of_stdout;
+    static PtyStream* const stream = new PtyStream(stdout, 80, nullptr);
+    return stream;
 }
 
 PtyStream* PtyStream::of_stderr() {
-    if (!_of_stderr) _of_stderr = new PtyStream(stderr, 80, nullptr);
-    return _of_stderr;
+    static PtyStream* const stream = new PtyStream(stderr, 80, nullptr);
+    return stream;
 }
 
 void PtyStream::tab() { ++_level; }

@@ -60,9 +60,6 @@ private:
     int _column;
     int _width;
     int _tab_len;
-
-    static PtyStream* _of_stdout;
-    static PtyStream* _of_stderr;
 };
 
 // A stream on an anonymous temporary file, to be copied into another stream.

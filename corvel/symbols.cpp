@@ -44,8 +44,7 @@ struct Head {
 
 StringTape::StringTape(int hash_size)
     : _hash_size(hash_size < 1 ? kDefaultHashSize : hash_size),
-      _bucket_len((size_t)_hash_size, 0),
-      _index(1024, IndexSlot{nullptr, 0, 0, {}}),
+      _index(16, IndexSlot{nullptr, 0, 0, {}}),
       _index_mask(_index.size() - 1) {}
 
 int StringTape::hash_code(const char* s) const {
@@ -109,7 +108,7 @@ int StringTape::internal_find(const char* s, size_t len) {
     }
     const IndexSlot* found = index_lookup(s, len, strong_hash(s, len));
     if (found) return found->id;
-    note_failed_search(_bucket_len[nibble_hash(s, len) % (uint32_t)_hash_size]);
+    note_failed_search(bucket_length(nibble_hash(s, len) % (uint32_t)_hash_size));
     return 0;
 }
 
@@ -128,15 +127,22 @@ int StringTape::internal_add(const char* s, size_t len) {
     // Every allocation first, so that a failure leaves the tape as it was
     // (bytes copied into a page are then merely unused). The index is kept
     // at most three quarters full: probe runs stay short.
-    if (_texts.size() == _texts.capacity()) _texts.reserve(_texts.size() * 2 + 1024);
+    if (_texts.size() == _texts.capacity()) _texts.reserve(_texts.size() * 2 + 16);
+    if (_texts.size() == kFewStrings) {
+        // Enough strings: the counts by bucket take over from the pairs.
+        _bucket_len.resize((size_t)_hash_size, 0);
+        for (const auto& few : _few_buckets) _bucket_len[few.first] = few.second;
+        std::vector<std::pair<uint32_t, int>>().swap(_few_buckets);
+    }
     bool by_number = numbered && _numbered.make_room(key);
     if (!by_number && (_index_count + 1) * 4 > _index.size() * 3) index_grow();
     char* copy = copy_in(s, len);
     int id = (int)_texts.size() + 1;
     uint32_t b = nibble_hash(s, len) % (uint32_t)_hash_size;
-    if (_bucket_len[b] == 0) ++_occupied;
-    note_failed_search(_bucket_len[b]);
-    ++_bucket_len[b];
+    int before = bucket_length(b);
+    if (before == 0) ++_occupied;
+    note_failed_search(before);
+    count_in(b);
     _texts.push_back(copy);
     if (by_number) {
         _numbered.set(key, id);
@@ -156,10 +162,12 @@ char* StringTape::copy_in(const char* s, size_t len) {
     }
     int need = (int)len + 1;
     if (_free_bytes < need) {
-        if (_pages.size() == _pages.capacity()) _pages.reserve(_pages.size() * 2 + 16);
-        _pages.push_back(std::unique_ptr<STapePage>(new STapePage));
-        _next_free = _pages.back()->text;
-        _free_bytes = STapePage::kUsable;
+        size_t size = (size_t)STapePage::kFirstSize << (_pages.size() < 6 ? _pages.size() : 6);
+        while (size < (size_t)STapePage::kSize && size - 4 < (size_t)need) size *= 2;
+        if (_pages.size() == _pages.capacity()) _pages.reserve(_pages.size() * 2 + 4);
+        _pages.push_back(std::unique_ptr<char[]>(new char[size]));
+        _next_free = _pages.back().get();
+        _free_bytes = (int)size - 4;  // the last four bytes are never handed out
     }
     _free_bytes -= need;
     char* copy = _next_free;
@@ -167,6 +175,26 @@ char* StringTape::copy_in(const char* s, size_t len) {
     copy[len] = '\0';
     _next_free += need;
     return copy;
+}
+
+int StringTape::bucket_length(uint32_t b) const {
+    if (!_bucket_len.empty()) return _bucket_len[b];
+    for (const auto& few : _few_buckets)
+        if (few.first == b) return few.second;
+    return 0;
+}
+
+void StringTape::count_in(uint32_t b) {
+    if (!_bucket_len.empty()) {
+        ++_bucket_len[b];
+        return;
+    }
+    for (auto& few : _few_buckets)
+        if (few.first == b) {
+            ++few.second;
+            return;
+        }
+    _few_buckets.emplace_back(b, 1);
 }
 
 void StringTape::print_statistics(FILE* f) const {

@@ -14,11 +14,13 @@
 #include "corvel/huge_pages.h"
 #include "corvel/numbered_names.h"
 
-// One page of string storage.
+// String storage comes in pages of kSize bytes, of which kUsable are handed
+// out; a table's first pages are smaller (from 256 bytes, doubling), so that
+// a table of a few names costs little.
 struct STapePage {
     static const int kSize = 16384;
-    static const int kUsable = 16380;  // bytes handed out per page
-    char text[kSize];
+    static const int kUsable = 16380;
+    static const int kFirstSize = 256;
 };
 
 // The strings of one table, each once, with identifiers 1, 2, 3, ... in
@@ -68,15 +70,21 @@ private:
     void index_grow();
     void note_failed_search(int compared);
 
+    int bucket_length(uint32_t b) const;
+    void count_in(uint32_t b);
+
     // Storage: strings never span two pages.
-    std::vector<std::unique_ptr<STapePage>> _pages;
+    std::vector<std::unique_ptr<char[]>> _pages;
     int _free_bytes = 0;
     char* _next_free = nullptr;
     // The texts by identifier, identifier i at i - 1.
     std::vector<const char*, HugePageAllocator<const char*>> _texts;
 
-    // Statistics: items per bucket (a failed search compares them all).
+    // Statistics: items per bucket (a failed search compares them all), as
+    // (bucket, items) pairs while there are few strings, then by bucket.
+    static const size_t kFewStrings = 64;
     int _hash_size;
+    std::vector<std::pair<uint32_t, int>> _few_buckets;
     std::vector<int> _bucket_len;
     int _occupied = 0;
     int _coll_max = 0;

@@ -46,13 +46,14 @@ int EcPrgVar::built_new_ident(const char* prefix) {
 }
 
 const char* EcPrgVar::exp2string(Exp* e) {
+    if (!exp_table) exp_table = new SymbolTable();
     return (*exp_table)[exp_table->add("_exp%lX",
                                        static_cast<unsigned long>(reinterpret_cast<uintptr_t>(e)))];
 }
 
 Exp* EcPrgVar::string2exp(const char* text) {
     if (strnlen(text, kHandleMax + 1) > kHandleMax) return nullptr;
-    if (exp_table->find("%s", text) == 0) return nullptr;
+    if (!exp_table || exp_table->find("%s", text) == 0) return nullptr;
     // Only a handle issued by exp2string got here, so the text is exactly
     // "_exp" and the address in upper-case hexadecimal.
     char* end = nullptr;
@@ -131,6 +132,7 @@ IdentInfo* EcPrgVar::definable(const Operation& op, const char* variable) {
 
 // Prints an expression on standard output, between two level-2 traces.
 static void print_traced(EcPrg* prg, Exp* e) {
+    if (stdout_closed()) return;
     fflush(stderr);
     prg->print_exp(e);
     fflush(stdout);
@@ -194,7 +196,9 @@ int EcPrgVar::addconst(const Operation& op, int, const char** parameters) {
 // "name in-types : out-types", each step of the text interned.
 int EcPrgVar::funcdecl(const Operation& op, int, const char** parameters) {
     int index = 0, id = 0;
-    if (monatoi(parameters[0], &index) != 0) return usage_error(op);
+    bool fits = true;
+    if (monatoi(parameters[0], &index, &fits) != 0) return usage_error(op);
+    if (!fits) index = -1;  // out of range, not wrapped onto another index
     if (prg->usr_funcs().at(index, &id) != 0)
         return call_error({"RANGE"}, "%s %s : index out of bounds", name(), op.name);
     FuncInfo* info = prg->get_func_info(id);

@@ -1,6 +1,8 @@
 // Program-object operations that make, replace, print and query the
 // program: init, load, loadch, profile, the counts, and the names and
 // types of inputs, outputs and locals.
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -76,26 +78,55 @@ int EcPrgVar::init(const Operation& op, int count, const char** parameters) {
 // --------------------------------------------------------------- load
 
 namespace {
-// Closes a stdio stream in every outcome.
-struct StreamCloser {
-    FILE* f;
-    ~StreamCloser() {
-        if (f) (void)fclose(f);  // a read stream: closing cannot lose data
+
+// A descriptor read for a load: it waits for data a few milliseconds at a
+// time, so that a Ctrl-C stops a load stuck on a FIFO with no writer or a
+// pipe that never ends, as it stops a long one, between two blocks.
+class DescriptorSource : public ReadSource {
+public:
+    DescriptorSource(int fd, Quorl* owner) : _fd(fd), _owner(owner), _mark(SIGINT_COUNT.load()) {}
+    ~DescriptorSource() override {
+        if (_fd >= 0) close(_fd);  // a read descriptor: closing cannot lose data
     }
+    DescriptorSource(const DescriptorSource&) = delete;
+    DescriptorSource& operator=(const DescriptorSource&) = delete;
+
+    // Ctrl-C goes to the newest interpreter's script: it stops that
+    // interpreter's loads.
+    bool interrupted() const { return SIGINT_COUNT.load() != _mark && LAST_QUORL.load() == _owner; }
+
+    long read(unsigned char* buf, size_t n) override {
+        for (;;) {
+            if (interrupted()) return kInterrupted;
+            pollfd p{_fd, POLLIN, 0};
+            int ready = poll(&p, 1, 10);
+            if (ready < 0 && errno != EINTR) return -1;
+            if (ready <= 0) continue;
+            ssize_t got = ::read(_fd, buf, n);
+            if (got >= 0) return (long)got;
+            if (errno != EAGAIN && errno != EINTR) return -1;
+        }
+    }
+
+private:
+    int _fd;
+    Quorl* _owner;
+    unsigned _mark;
 };
+
 }  // namespace
 
-// "load" reads a file; "loadch" an open Tcl channel, through a stdio stream
-// on a duplicate of the channel's descriptor: closing that stream after the
-// parse leaves the channel and its own descriptor open for the script, while
-// the reading position they share moves past what was read.
+// "load" reads a file, opened without waiting (a FIFO with no writer yet
+// blocks no open); "loadch" an open Tcl channel, through a duplicate of its
+// descriptor: the channel and its own descriptor stay open for the script,
+// while the reading position they share moves past what was read.
 int EcPrgVar::load(const Operation& op, int, const char** parameters) {
     const char* operation = op.name;
     const char* source = parameters[0];
-    StreamCloser input{nullptr};
+    int fd = -1;
     if (op.target == FROM_FILE) {
-        input.f = fopen(source, "r");
-        if (input.f == nullptr)
+        fd = open(source, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
             return call_error({"IO", source, strerror(errno)}, "%s: can't open file '%s'",
                               operation, source);
     } else {
@@ -109,24 +140,25 @@ int EcPrgVar::load(const Operation& op, int, const char** parameters) {
             Tcl_GetChannelHandle(channel, TCL_READABLE, &handle) != TCL_OK)
             return call_error({"IO", source, "not open for reading"},
                               "%s: channel '%s' is unreadable", operation, source);
-        int descriptor = dup(static_cast<int>(reinterpret_cast<intptr_t>(handle)));
-        if (descriptor >= 0) {
-            input.f = fdopen(descriptor, "r");
-            if (input.f == nullptr) close(descriptor);
-        }
-        if (input.f == nullptr)
+        fd = fcntl(static_cast<int>(reinterpret_cast<intptr_t>(handle)), F_DUPFD_CLOEXEC, 0);
+        if (fd < 0)
             return call_error({"IO", source, strerror(errno)},
                               "%s: can't open file des. of channel '%s'", operation, source);
     }
+    DescriptorSource input(fd, owner);
     Verbose("loading %s ....\n", source);
 
     // The new program is built aside: the current one stays on any failure.
     std::unique_ptr<SymbolTable> table(new SymbolTable());
     std::unique_ptr<EcPrg> program(new EcPrg(table.get()));
     ReadFailure failure;
-    int status = EcParseFile(program.get(), table.get(), input.f, &failure);
-    (void)fclose(input.f);  // a read stream: closing cannot lose data
-    input.f = nullptr;
+    int status = EcParseSource(program.get(), table.get(), &input, &failure);
+    if (status == kParseInterrupted) {
+        program.reset();
+        Verbose("%s: interrupted\n", source);
+        return call_error({"INTERRUPTED", source}, "%s: interrupted while reading '%s'", operation,
+                          source);
+    }
     if (status != 0 || program->name() == 0) {
         // What the reader found goes to the error code and the trace; the
         // message stays the load's own.
@@ -212,7 +244,9 @@ int EcPrgVar::nbelts(const Operation& op, int, const char**) {
 // and *id set, or the call error of a bad index.
 int EcPrgVar::variable_at(const Operation& op, const char* index_text, int* id) {
     int index = 0;
-    if (monatoi(index_text, &index) != 0) return usage_error(op);
+    bool fits = true;
+    if (monatoi(index_text, &index, &fits) != 0) return usage_error(op);
+    if (!fits) index = -1;  // out of range, not wrapped onto another index
     const IdList& list = op.target == ON_INPUTS    ? prg->inputs()
                          : op.target == ON_OUTPUTS ? prg->outputs()
                                                    : prg->locals();

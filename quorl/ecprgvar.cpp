@@ -15,12 +15,13 @@
 EcPrgVar::EcPrgVar(Quorl* the_owner, EcPrgVar* the_next)
     : exp_table(nullptr),
       next(the_next),
+      prev(nullptr),
       prg(nullptr),
       symbols(nullptr),
       command(nullptr),
       owner(the_owner),
       ident_counter(0) {
-    exp_table = new SymbolTable();
+    if (next) next->prev = this;
 }
 
 EcPrgVar::~EcPrgVar() {
@@ -29,16 +30,14 @@ EcPrgVar::~EcPrgVar() {
     delete exp_table;
 }
 
+// The handle table is made when the first handle is issued.
 void EcPrgVar::reset() {
-    // The new table is made first: running out of memory leaves the object
-    // as it was.
-    SymbolTable* fresh = new SymbolTable();
     delete prg;
     prg = nullptr;
     delete symbols;
     symbols = nullptr;
     delete exp_table;
-    exp_table = fresh;
+    exp_table = nullptr;
     ident_counter = 0;
 }
 
@@ -61,15 +60,14 @@ int EcPrgVar::call_error(const ErrorWords& code, const char* format, ...) {
     return set_error_code(owner->interp, code);
 }
 
-// Iterative, so that a long registry never deepens the C stack.
+// Constant time: the registry is linked both ways. An object that is not
+// in the list has no neighbours and is not its head.
 EcPrgVar* EcPrgVar::remove(EcPrgVar* list, EcPrgVar* object) {
-    if (list == object) return list ? list->next : nullptr;
-    for (EcPrgVar* cell = list; cell != nullptr; cell = cell->next) {
-        if (cell->next == object) {
-            cell->next = object->next;
-            break;
-        }
-    }
+    if (object == nullptr || (object != list && object->prev == nullptr)) return list;
+    if (object->prev) object->prev->next = object->next;
+    if (object->next) object->next->prev = object->prev;
+    if (list == object) list = object->next;
+    object->next = object->prev = nullptr;
     return list;
 }
 
@@ -91,8 +89,21 @@ int QUORL_ecprg(ClientData client, Tcl_Interp* interp, int argc, const char* arg
         if (argc < 2) return owner->cmd_error(argv[0], "<ecprg name> [<node name>]");
         EcPrgVar* object = new EcPrgVar(owner, owner->ecprg_list);
         owner->ecprg_list = object;
-        // Replacing a command of that name runs its deletion procedure, which
-        // unlinks a program object of that name from the registry.
+        owner->hold();
+        // A command of that name goes first, through Tcl, so that its deletion
+        // procedure and traces run now; a trace may make the name again (even
+        // with ecprg), so this goes on until the name is free. Tcl would
+        // otherwise discard, unknown to us, a command a trace made meanwhile.
+        for (int attempt = 0; Tcl_FindCommand(interp, argv[1], nullptr, 0); ++attempt) {
+            if (attempt == 100 || Tcl_DeleteCommand(interp, argv[1]) != 0) {
+                owner->remove_ecprg(object);
+                delete object;
+                owner->release();
+                Tcl_SetObjResult(
+                    interp, Tcl_ObjPrintf("ecprg: the command '%s' keeps coming back", argv[1]));
+                return set_error_code(interp, {"EXISTS", argv[1]});
+            }
+        }
         object->command = Tcl_CreateCommand(interp, argv[1], ECPRG_call, object, ECPRG_delete);
         Verbose("creation of : %s\n", object->name());
         trace_registry(owner);
@@ -102,12 +113,14 @@ int QUORL_ecprg(ClientData client, Tcl_Interp* interp, int argc, const char* arg
 
 void ECPRG_delete(ClientData client) {
     EcPrgVar* object = static_cast<EcPrgVar*>(client);
+    Quorl* owner = object->owner;
+    owner->remove_ecprg(object);
     try {
         Verbose("delete of : %s\n", object->name());
-        object->owner->remove_ecprg(object);
-        trace_registry(object->owner);
+        trace_registry(owner);
     } catch (...) {
         // Tracing is best effort; the object goes in any case.
     }
     delete object;
+    owner->release();
 }

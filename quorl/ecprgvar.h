@@ -151,8 +151,9 @@ public:
     // object issued since its last reset.
     Exp* string2exp(const char* text);
 
-    SymbolTable* exp_table;  // owned: issued expression handles
+    SymbolTable* exp_table;  // owned: issued expression handles (null before the first)
     EcPrgVar* next;          // next object of owner->ecprg_list
+    EcPrgVar* prev;          // the one before it, null for the head
     EcPrg* prg;              // owned: the current program, or null
     SymbolTable* symbols;    // owned: prg's symbol table, or null
     Tcl_Command command;     // the object's Tcl command

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "quorl/ecprg.h"
+#include "quorl/reader.h"
 #include "quorl/source.h"
 
 static_assert(START_PROGRAM == 258 && START_EXPRESSION == 259, "start tokens");
@@ -21,21 +22,34 @@ static const size_t kWindow = 65536;
 
 // A block of a file at a time; a string ends at its NUL, and stays there.
 static int refill(EcReader* r) {
-    if (r->eof) return -1;
-    if (!r->file) {
-        r->eof = true;
-        return -1;
+    for (;;) {
+        if (r->eof) return -1;
+        if (!r->file) {
+            r->eof = true;
+            return -1;
+        }
+        long n = r->file->read(r->window.get(), kWindow);
+        if (n <= 0) {
+            if (n == ReadSource::kInterrupted)
+                r->interrupted = true;
+            else if (n < 0)
+                r->read_error = errno ? errno : EIO;
+            r->eof = true;
+            return -1;
+        }
+        bool first = r->start == r->cur && r->base == 0 && r->end == r->start;
+        r->base += (unsigned)(r->end - r->start);
+        r->start = r->cur = r->window.get();
+        r->end = r->cur + n;
+        // A UTF-8 byte-order mark that begins a file is white space of no
+        // width: the offsets (unsigned, so they wrap) count from after it.
+        static const unsigned char kBom[3] = {0xEF, 0xBB, 0xBF};
+        if (first && n >= 3 && memcmp(r->cur, kBom, 3) == 0) {
+            r->cur += 3;
+            r->base -= 3;
+        }
+        if (r->cur < r->end) return *r->cur++;
     }
-    size_t n = fread(r->window.get(), 1, kWindow, r->file);
-    if (n == 0) {
-        if (ferror(r->file)) r->read_error = errno ? errno : EIO;
-        r->eof = true;
-        return -1;
-    }
-    r->base += (unsigned)(r->end - r->start);
-    r->start = r->cur = r->window.get();
-    r->end = r->cur + n;
-    return *r->cur++;
 }
 
 // Offset of the next character to read.
@@ -300,7 +314,7 @@ EcReader::EcReader(EcPrg* program, SymbolTable* table)
     lines = own_lines.get();
 }
 
-int yylexInitFile(EcReader* r, int start_token, FILE* f) {
+int yylexInitFile(EcReader* r, int start_token, ReadSource* f) {
     r->file = f;
     if (!r->window) r->window.reset(new unsigned char[kWindow]);
     r->start = r->cur = r->end = r->window.get();

@@ -13,6 +13,7 @@
 
 class EcPrg;
 class Exp;
+class ReadSource;
 class SourceMap;
 class SymbolTable;
 
@@ -29,14 +30,15 @@ struct EcReader {
 
     // ---- the source: [cur, end) holds the characters not yet read. A file
     // is read into `window' a block at a time; a string is its own window.
-    FILE* file = nullptr;
+    ReadSource* file = nullptr;  // null for a string
     std::unique_ptr<unsigned char[]> window;
     const unsigned char* start = nullptr;  // the window's first character
     const unsigned char* cur = nullptr;
     const unsigned char* end = nullptr;
-    unsigned base = 0;   // offset of the window's first character in the text
-    bool eof = true;     // no more characters will come
-    int read_error = 0;  // errno of a failed read, 0 when none
+    unsigned base = 0;         // offset of the window's first character in the text
+    bool eof = true;           // no more characters will come
+    int read_error = 0;        // errno of a failed read, 0 when none
+    bool interrupted = false;  // the source was stopped
 
     // ---- the scanner
     int carcour = -1;                      // current character, -1 at end of input
@@ -72,7 +74,7 @@ struct EcReader {
 // Start the scanner on a file (read from its current position) or on a
 // NUL-terminated string; start_token is delivered first. Returns 1 when the
 // first character is not end of input, else 0.
-int yylexInitFile(EcReader* r, int start_token, FILE* f);
+int yylexInitFile(EcReader* r, int start_token, ReadSource* f);
 int yylexInitString(EcReader* r, int start_token, const char* text);
 
 // Next token code, its text (if it carries one) in lval->text and its

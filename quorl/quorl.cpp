@@ -2,6 +2,7 @@
 // shared usage-error builder, and Ctrl-C handling.
 #include "quorl/quorl.h"
 
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,8 @@ char QUORL_VERBOSE[] = "verbose";
 char QUORL_SIGINT[] = "sigint";
 char QUORL_ECPRG[] = "ecprg";
 
-Quorl* LAST_QUORL = nullptr;
+std::atomic<Quorl*> LAST_QUORL{nullptr};
+std::atomic<unsigned> SIGINT_COUNT{0};
 
 static const char DEFAULT_SIGINT_SCRIPT[] = "puts \"quorl: ctrl-c exit...\"\nexit";
 
@@ -74,13 +76,16 @@ int Quorl::cmd_error(const char* command, const char* format, ...) {
     return set_error_code(interp, {"USAGE"});
 }
 
-int monatoi(const char* text, int* value) {
+int monatoi(const char* text, int* value, bool* fits) {
     char* end = nullptr;
     long parsed = strtol(text, &end, 10);
     if (end == text) return 1;
     *value = static_cast<int>(parsed);
+    if (fits) *fits = parsed >= INT_MIN && parsed <= INT_MAX;
     return 0;
 }
+
+bool stdout_closed() { return Tcl_GetStdChannel(TCL_STDOUT) == nullptr; }
 
 // --------------------------------------------------------------- Ctrl-C
 //
@@ -88,8 +93,8 @@ int monatoi(const char* text, int* value) {
 // procedure at the next safe point (between bytecodes, or from the event
 // loop), where evaluating a script cannot corrupt a command in progress.
 
-static int run_sigint_script(ClientData, Tcl_Interp*, int code) {
-    Quorl* quorl = LAST_QUORL;
+static int run_sigint_script(ClientData owner, Tcl_Interp*, int code) {
+    Quorl* quorl = static_cast<Quorl*>(owner);
     if (quorl == nullptr || quorl->interp == nullptr) return code;
     Tcl_Interp* interp = quorl->interp;
     Tcl_Obj* script = quorl->sigint_script;
@@ -106,22 +111,30 @@ static int run_sigint_script(ClientData, Tcl_Interp*, int code) {
 }
 
 void QUORL_general_sigint(int) {
-    Quorl* quorl = LAST_QUORL;
+    Quorl* quorl = LAST_QUORL.load();
     if (quorl == nullptr) return;
+    ++SIGINT_COUNT;
     if (quorl->sigint_async != nullptr) Tcl_AsyncMark(quorl->sigint_async);
     (void)signal(SIGINT,
                  QUORL_general_sigint);  // SIGINT is a valid signal: SIG_ERR cannot come back
 }
 
-// The Quorl outlives its interpreter; forget the interpreter so that a late
-// Ctrl-C does not evaluate into freed memory.
+// The interpreter goes: forget it (so that a late Ctrl-C does not evaluate
+// into freed memory) and drop its hold.
 static void forget_interp(ClientData owner, Tcl_Interp*) {
-    static_cast<Quorl*>(owner)->interp = nullptr;
+    Quorl* quorl = static_cast<Quorl*>(owner);
+    quorl->interp = nullptr;
+    quorl->release();
 }
 
 // --------------------------------------------------------------- commands
 
-int QUORL_help(ClientData, Tcl_Interp*, int, const char*[]) {
+int QUORL_help(ClientData, Tcl_Interp* interp, int, const char* argv[]) {
+    if (stdout_closed()) {
+        std::string text = std::string(argv[0]) + ": standard output is closed";
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(text.c_str(), -1));
+        return set_error_code(interp, {"IO", "stdout", "closed"});
+    }
     // The operation names are the arrays the object command dispatches on.
     static const struct {
         const char* format;
@@ -201,7 +214,11 @@ int QUORL_sigint(ClientData owner, Tcl_Interp* interp, int argc, const char* arg
 // --------------------------------------------------------------- Quorl
 
 Quorl::Quorl(Tcl_Interp* the_interp)
-    : interp(the_interp), sigint_script(nullptr), ecprg_list(nullptr), sigint_async(nullptr) {
+    : interp(the_interp),
+      sigint_script(nullptr),
+      ecprg_list(nullptr),
+      holders(1),
+      sigint_async(nullptr) {
     Tcl_CreateCommand(interp, QUORL_HELP, QUORL_help, this, nullptr);
     Tcl_CreateCommand(interp, QUORL_VERBOSE, QUORL_verbose, this, nullptr);
     sigint_async = Tcl_AsyncCreate(run_sigint_script, this);
@@ -216,7 +233,18 @@ Quorl::Quorl(Tcl_Interp* the_interp)
     Tcl_CreateCommand(interp, QUORL_ECPRG, QUORL_ecprg, this, nullptr);
 }
 
+Quorl::~Quorl() {
+    Quorl* self = this;
+    LAST_QUORL.compare_exchange_strong(self, nullptr);
+    if (sigint_async) Tcl_AsyncDelete(sigint_async);
+    if (sigint_script) Tcl_DecrRefCount(sigint_script);
+}
+
+void Quorl::release() {
+    if (--holders == 0) delete this;
+}
+
 int run_quorl_Init(Tcl_Interp* interp) {
-    new Quorl(interp);  // lives until the process ends
+    new Quorl(interp);  // held by its interpreter (forget_interp lets it go)
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <tcl.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <new>
 #include <string>
@@ -20,9 +21,18 @@ extern char QUORL_VERBOSE[];
 extern char QUORL_SIGINT[];
 extern char QUORL_ECPRG[];
 
+// One per interpreter that loaded the module. It lives while its
+// interpreter or any of its program objects does: each of them holds it.
 class Quorl {
 public:
     explicit Quorl(Tcl_Interp* interp);
+    ~Quorl();
+    Quorl(const Quorl&) = delete;
+    Quorl& operator=(const Quorl&) = delete;
+
+    void hold() { ++holders; }
+    // Drops a hold; the last one deletes the Quorl.
+    void release();
 
     // "Quorl: bad use of `<command>' command\n=> usage: <command> <usage>"
     // as the interpreter result, error code {ZINDLE USAGE}; returns TCL_ERROR.
@@ -34,17 +44,29 @@ public:
 
     Tcl_Interp* interp;  // null once the interpreter is deleted
     Tcl_Obj* sigint_script;
-    EcPrgVar* ecprg_list;
+    EcPrgVar* ecprg_list;  // doubly linked through next and prev
+    int holders;
     // Marked by the SIGINT handler; its procedure runs sigint_script at the
     // interpreter's next safe point.
     Tcl_AsyncHandler sigint_async;
 };
 
-// The most recently constructed Quorl; Ctrl-C works on it alone.
-extern Quorl* LAST_QUORL;
+// The most recently constructed Quorl; Ctrl-C works on it alone. Atomic:
+// the SIGINT handler reads it, any thread may change it.
+extern std::atomic<Quorl*> LAST_QUORL;
+
+// Ctrl-Cs received so far: a load stops when it changes (and its
+// interpreter's Ctrl-C script runs afterwards).
+extern std::atomic<unsigned> SIGINT_COUNT;
 
 // Parses a base-10 integer like strtol; nonzero when no digit was consumed.
-int monatoi(const char* text, int* value);
+// The value is converted to an int as C does (it wraps); *fits, when
+// given, says whether it fitted.
+int monatoi(const char* text, int* value, bool* fits = nullptr);
+
+// Whether standard output is closed on the Tcl side (descriptor 1 may then
+// belong to another file): nothing is written to it then.
+bool stdout_closed();
 
 // Creates the interpreter's Quorl; returns 0.
 int run_quorl_Init(Tcl_Interp* interp);

@@ -4,12 +4,24 @@
 #include "quorl/ecprg.h"
 #include "quorl/lexer.h"
 
+long FileSource::read(unsigned char* buf, size_t n) {
+    size_t got = _f ? fread(buf, 1, n, _f) : 0;
+    if (got == 0 && _f && ferror(_f)) return -1;
+    return (long)got;
+}
+
 int EcParseFile(EcPrg* prg, SymbolTable* symbols, FILE* f, ReadFailure* failure) {
+    FileSource source(f);
+    return EcParseSource(prg, symbols, &source, failure);
+}
+
+int EcParseSource(EcPrg* prg, SymbolTable* symbols, ReadSource* source, ReadFailure* failure) {
     EcReader r(prg, symbols);
     r.lines = &prg->source();
     r.keep_positions = true;
-    yylexInitFile(&r, START_PROGRAM, f);
+    yylexInitFile(&r, START_PROGRAM, source);
     int status = ecprg_parse(&r);
+    if (r.interrupted) status = kParseInterrupted;
     if (failure && r.error_pos) {
         failure->where = prg->source().at(r.error_pos);
         failure->near = printLexeme(&r, r.result);

@@ -13,6 +13,26 @@ class EcPrg;
 class Exp;
 class SymbolTable;
 
+// Where a whole-program parse reads its text.
+class ReadSource {
+public:
+    virtual ~ReadSource() = default;
+    // Up to n bytes into buf: their count, 0 at the end, -1 on a failure
+    // (errno set), kInterrupted when the reading was stopped.
+    virtual long read(unsigned char* buf, size_t n) = 0;
+    static const long kInterrupted = -2;
+};
+
+// A stdio stream, read from its current position.
+class FileSource : public ReadSource {
+public:
+    explicit FileSource(FILE* f) : _f(f) {}
+    long read(unsigned char* buf, size_t n) override;
+
+private:
+    FILE* _f;
+};
+
 // Where a parse stopped: the token that a syntax error or the parse stack
 // met, or the character that a lexical error met.
 struct ReadFailure {
@@ -21,12 +41,20 @@ struct ReadFailure {
     int read_error = 0;  // errno of a failed read of the file, 0 when none
 };
 
+// Status of a parse whose reading was stopped (see ReadSource).
+const int kParseInterrupted = 3;
+
 // Whole program from an open file (read from its current position); symbols
 // is the program's table. 0 accepted, 1 syntax error, 2 parse stack
 // exhausted ("memory exhausted"). The program keeps the positions of what
 // it read and what the reader noted (quorl/source.h); *failure, when given,
 // says where the parse stopped or where a lexical error ended the text.
 int EcParseFile(EcPrg* prg, SymbolTable* symbols, FILE* f, ReadFailure* failure = nullptr);
+// The same from any source; kParseInterrupted when the source was stopped,
+// whatever was read before. A UTF-8 byte-order mark that begins the text is
+// passed over.
+int EcParseSource(EcPrg* prg, SymbolTable* symbols, ReadSource* source,
+                  ReadFailure* failure = nullptr);
 
 // One expression. 0 and the root node in *result, or 1 and null in *result
 // when the text is not an expression or an identifier in it is undeclared.

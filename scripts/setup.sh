@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 shift || true
 
-packages=(cmake make g++ tcl8.6 tcl8.6-dev tk8.6 tk8.6-dev bison xvfb xauth googletest libgtest-dev
+packages=(cmake make g++ tcl8.6 tcl8.6-dev tk8.6 tk8.6-dev tcl-thread bison xvfb xauth googletest libgtest-dev
           clang libclang-rt-14-dev   # clang: the fuzz run of the test suite
           x11-apps netpbm            # xwd + pnmtopng: the viewer screenshot test
           clang-tidy cppcheck libbenchmark-dev)  # scripts/lint.sh (bench/ needs the benchmark headers)

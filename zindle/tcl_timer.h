@@ -5,16 +5,20 @@
 
 #include <tcl.h>
 
-// One pending timer. The token is the record's own address in hexadecimal;
-// it is valid exactly while the record is in TimeHandler::list.
+struct TimerSet;
+
+// One pending timer. Its token is a number no other timer of the process
+// ever gets, in hexadecimal; it is valid exactly while the record is in its
+// interpreter's set. The timers of each interpreter are kept apart (Tcl's
+// timer events belong to that interpreter's thread).
 class TimeHandler {
 public:
-    TimeHandler(Tcl_Interp* interp, const char* script);
+    TimeHandler(TimerSet* set, Tcl_Interp* interp, const char* script);
     ~TimeHandler();
     TimeHandler(const TimeHandler&) = delete;
     TimeHandler& operator=(const TimeHandler&) = delete;
 
-    // Unlinks the record from the list; its token stops being valid.
+    // Unlinks the record from its set; its token stops being valid.
     void unlink();
 
     char token[56];
@@ -25,13 +29,11 @@ public:
     // Set while the script runs: an abort or a deletion of all records then
     // only unlinks the record, and the end of the firing frees it.
     bool firing;
-
-    // Pending records of the process, most recent first.
-    static TimeHandler* list;
+    TimerSet* set;
 };
 
-// The pending record whose token is `text', or null.
-TimeHandler* token2time_handler(const char* text);
+// The pending record of interp whose token is `text', or null.
+TimeHandler* token2time_handler(Tcl_Interp* interp, const char* text);
 
 // Registers add_timer and abort_timer; returns 0.
 int TimeHandler_Init(Tcl_Interp* interp);
@@ -39,7 +41,8 @@ int TimeHandler_Init(Tcl_Interp* interp);
 int create_a_time_handler(ClientData, Tcl_Interp* interp, int argc, const char* argv[]);
 int abort_a_time_handler(ClientData, Tcl_Interp* interp, int argc, const char* argv[]);
 void call_a_script(ClientData data);
-// Deletion procedure of add_timer: cancels and frees every pending record.
-void delete_all_time_handlers(ClientData);
+// Deletion procedure of add_timer: cancels and frees every pending record
+// of its interpreter.
+void delete_all_time_handlers(ClientData data);
 
 #endif

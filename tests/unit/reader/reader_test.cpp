@@ -63,10 +63,11 @@ std::string too_long(int line) { return lexical("lexeme longer than 1023 charact
 std::string tokens(Program& p, const std::string& text, bool from_file, int* line) {
     EcReader r(&p.prg, &p.symbols);
     FILE* f = from_file ? tmpfile() : nullptr;
+    FileSource source(f);
     if (f) {
         fwrite(text.data(), 1, text.size(), f);
         rewind(f);
-        yylexInitFile(&r, START_PROGRAM, f);
+        yylexInitFile(&r, START_PROGRAM, &source);
     } else {
         yylexInitString(&r, START_PROGRAM, text.c_str());
     }
