@@ -1,12 +1,13 @@
-# build.tcl: a node built from nothing with the building operations.
+# build.tcl: a complete node built from nothing with the building operations.
 #
 # Usage: tclsh build.tcl
 #
-# Starts an empty node "counter", declares its inputs, output and local, an
-# external function, builds and type-checks expressions, checks the equations
-# (including two that are rejected, with the exact messages), and prints the
-# result as Lustre text. Note that `eq' only checks an equation: the program
-# keeps no equation, so the printed node says which ones it lacks.
+# Starts an empty node "counter", declares an enumerated type, a constant,
+# inputs, outputs and a local, an external function, gives every output and
+# local its equation and adds an assertion (showing two equations that are
+# rejected, with their messages), checks the whole node, prints it as Lustre
+# text, and reads its lossless ec text back into a second object to show that
+# it is the same program.
 # The module is loaded from the build directory named by the environment
 # variable ZINDLE_BUILD when it is set, otherwise found with
 # `package require Zindle' (an installed package, or TCLLIBPATH). Like every
@@ -23,37 +24,41 @@ if {[info exists env(ZINDLE_BUILD)]} {
 
 ecprg node counter
 
-puts "input  [node add-in bool incr]"
-puts "input  [node add-in bool reset]"
-puts "output [node add-out int count]"
-puts "local  [node add-loc int previous]"
-puts "local  [node add-loc real]   (generated name)"
+puts "type     [node add-type mode idle counting]"
+puts "constant [node add-const int limit]"
+puts "input    [node add-in bool incr]"
+puts "input    [node add-in bool reset]"
+puts "output   [node add-out int count]"
+puts "output   [node add-out real scaled]"
+puts "local    [node add-loc int previous]"
 puts "function [node add-func scale int real : real]"
-puts "declared as: [node func-decl 0]"
 puts "profile: [node profile]"
 
-# Expressions: each is parsed and typed once; its handle is reused below.
-set init [node exp "0 -> pre count"]
-puts "0 -> pre count : [node exp-type $init]"
-set next [node exp "if reset then 0 else if incr then previous + 1 else previous"]
-puts "if reset ... : [node exp-type $next]"
-puts "scale(count, 0.5) : [node exp-type {scale(count, 0.5)}]"
-
-# Equations: checked against the variables' types.
-foreach {var exp} [list previous $init count $next] {
-    puts "eq $var: [expr {[node eq $var $exp] eq $exp ? "ok" : "?"}]"
-}
+# Equations: typed against their variables, then kept by the program.
+node define previous {0 -> pre count}
+node define count {if reset then 0 else if incr then previous + 1 else previous}
+node define scaled {scale(count, 0.5)}
+node assert {count <= limit}
 foreach {var exp} {count {incr or reset} incr {not reset}} {
-    catch {node eq $var $exp} message
-    puts "eq $var = $exp: [string map {\n { }} $message]"
+    catch {node define -replace $var $exp} message
+    puts "define $var = $exp: [string map {\n { }} $message]"
 }
-
-puts "counts: [node nb-ins] inputs, [node nb-outs] output, [node nb-locs] locals,\
-      [node nb-funcs] function"
+puts "check: [node check]"
 puts ""
 puts "Lustre text:"
-# dump writes through the C library: flush Tcl's own buffer first.
-flush stdout
-node dump
+puts [node text]
+
+# The lossless ec text reads back as the same program.
+set text [node text -ec]
+set f [file tempfile name counter.ec]
+puts -nonewline $f $text
+close $f
+ecprg copy
+copy load $name
+file delete $name
 puts ""
+puts "read back: same text [expr {[copy text -ec] eq $text}], check: [copy check]"
+foreach var [copy vars] {
+    puts "  $var: [copy var $var]"
+}
 exit 0

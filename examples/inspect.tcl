@@ -2,8 +2,11 @@
 #
 # Usage: tclsh inspect.tcl FILE.ec
 #
-# Prints the node's profile, a table of its variables (kind, name, type), its
-# external functions, the counts, and the program as Lustre text.
+# Prints the node's profile, a table of its variables and constants (kind,
+# name, type, clock, line), each output's and local's equation, its types,
+# external functions and assertions, what check finds in it, and the program
+# as Lustre text. A file that does not load is reported with the line and
+# column where reading stopped.
 # The module is loaded from the build directory named by the environment
 # variable ZINDLE_BUILD when it is set, otherwise found with
 # `package require Zindle' (an installed package, or TCLLIBPATH). Like every
@@ -25,51 +28,53 @@ if {[llength $argv] != 1} {
 set file [lindex $argv 0]
 
 ecprg prog
-if {[catch {prog load $file} message]} {
+if {[catch {prog load $file} message options]} {
     puts stderr $message
+    set code [dict get $options -errorcode]
+    if {[lindex $code 1] eq "SYNTAX"} {
+        lassign $code - - path line column near
+        puts stderr "$path:$line:$column: near '$near'"
+    }
     exit 1
 }
 
 puts "profile: [prog profile]"
 
-# One row per variable, in declaration order: inputs, outputs, locals.
+# One row per variable and constant, in declaration order.
 set rows {}
-foreach {kind count name type} {
-    input  nb-ins  in-name  in-type
-    output nb-outs out-name out-type
-    local  nb-locs loc-name loc-type
-} {
-    for {set i 0} {$i < [prog $count]} {incr i} {
-        lappend rows [list $kind [prog $name $i] [prog $type $i]]
-    }
+foreach name [prog vars] {
+    set v [prog var $name]
+    lappend rows [list [dict get $v kind] $name [dict get $v type] [dict get $v clock] \
+                      [dict get $v line]]
 }
 set width 4
 foreach row $rows {
     set width [expr {max($width, [string length [lindex $row 1]])}]
 }
 puts ""
-puts [format "%-6s  %-*s  %s" kind $width name type]
+puts [format "%-6s  %-*s  %-6s  %-6s  %s" kind $width name type clock line]
 foreach row $rows {
-    lassign $row kind name type
-    puts [format "%-6s  %-*s  %s" $kind $width $name $type]
-}
-
-set nbFuncs [prog nb-funcs]
-if {$nbFuncs > 0} {
-    puts ""
-    for {set i 0} {$i < $nbFuncs} {incr i} {
-        puts "function [prog func-decl $i]"
-    }
+    lassign $row kind name type clock line
+    puts [format "%-6s  %-*s  %-6s  %-6s  %s" $kind $width $name $type $clock $line]
 }
 
 puts ""
-puts "inputs [prog nb-ins], outputs [prog nb-outs], locals [prog nb-locs],\
-      assertions [prog nb-asts], functions $nbFuncs"
+foreach name [prog vars -kind output] { puts "$name = [dict get [prog var $name] equation]" }
+foreach name [prog vars -kind local] { puts "$name = [dict get [prog var $name] equation]" }
+foreach t [prog types] { puts "type [dict get $t name] ([dict get $t kind]) [dict get $t values]" }
+foreach f [prog funcs] {
+    puts "function [dict get $f name] [dict get $f inputs] -> [dict get $f outputs]"
+}
+foreach a [prog asserts] { puts "assert $a" }
+
+puts ""
+set found [prog check]
+puts "check: [llength $found] diagnostics"
+foreach d $found {
+    dict with d { puts "  $line:$column: $severity ($code) $message" }
+}
 
 puts ""
 puts "Lustre text:"
-# dump writes through the C library: flush Tcl's own buffer first.
-flush stdout
-prog dump
-puts ""
+puts [prog text]
 exit 0

@@ -270,11 +270,15 @@ statements
     | statements statement
     ;
 
+/* What is noted while reading an equation belongs to its (first) variable. */
 statement
     : "assert" exp ';'                      { AddAssertion(r, @1, $2); }
-    | ident '=' exp ';'                     { AddEquation(r, $1, @1, $3); }
-    | '(' ident_list ')' '=' exp ';'        { AddTupleEquation(r, $2, $5); }
-    | tuple_names '=' exp ';'               { AddTupleEquation(r, $1, $3); }
+    | ident '=' { r->equation_of = $1; } exp ';'
+                                            { AddEquation(r, $1, @1, $4); }
+    | '(' ident_list ')' '=' { r->equation_of = r->names[(size_t)$2]; } exp ';'
+                                            { AddTupleEquation(r, $2, $6); }
+    | tuple_names '=' { r->equation_of = r->names[(size_t)$1]; } exp ';'
+                                            { AddTupleEquation(r, $1, $4); }
     ;
 
 ident_list
@@ -491,7 +495,7 @@ static void NoteEquation(EcReader* r, int name, unsigned pos) {
     } else if (info->ident_mode() != OUTPUT_m && info->ident_mode() != LOCAL_m) {
         r->prg->source().note(NOTE_NOT_DEFINABLE, name, pos);
     } else if (info->eq_pos() || info->ec_def()) {
-        r->prg->source().note(NOTE_REDEFINED, name, pos);
+        r->prg->source().note(NOTE_REDEFINED, name, pos, 0, name);
     } else {
         info->set_eq_pos(pos);
     }
@@ -500,6 +504,7 @@ static void NoteEquation(EcReader* r, int name, unsigned pos) {
 static void AddEquation(EcReader* r, int name, unsigned pos, Exp* e) {
     NoteEquation(r, name, pos);
     r->prg->define_variable(name, e);
+    r->equation_of = 0;
 }
 
 static void AddTupleEquation(EcReader* r, int names, Exp* e) {
@@ -508,6 +513,7 @@ static void AddTupleEquation(EcReader* r, int names, Exp* e) {
         NoteEquation(r, r->names[k], r->name_pos[k]);
     r->prg->define_tuple(r->prg->new_list(r->names.data() + names, n), e);
     CutNames(r, names);
+    r->equation_of = 0;
 }
 
 static void AddAssertion(EcReader* r, unsigned pos, Exp* e) {
@@ -534,7 +540,7 @@ static Exp* GetIdentExp(EcReader* r, int name, unsigned pos) {
     if (!ref) {
         r->prg->error("undeclared ident '%s'", r->prg->symbol(name));
         r->prg->set_error_code({"UNDECLARED", r->prg->symbol(name)});
-        r->prg->source().note(NOTE_UNDECLARED, name, Kept(r, pos));
+        r->prg->source().note(NOTE_UNDECLARED, name, Kept(r, pos), 0, r->equation_of);
     }
     return ref;
 }

@@ -375,8 +375,10 @@ int EcPrgVar::define(const Operation& op, int count, const char** parameters) {
     }
     Exp* e = typed_expression(op, text, want);
     if (e == nullptr) return TCL_ERROR;
-    for (IdentInfo* info : vars)
+    for (IdentInfo* info : vars) {
         if (info->ec_def()) drop_equation(prg, info);
+        prg->source().forget_equation(info->ident());
+    }
     if (n == 1) {
         prg->define_variable(vars[0]->ident(), e);
     } else {

@@ -64,6 +64,7 @@ struct EcReader {
     SymbolTable* symbols;
     Exp* ecexp = nullptr;  // root of an accepted expression parse
     DeclKind decl_kind = DECL_CONSTS;
+    int equation_of = 0;  // the variable of the statement being read, or 0
     // Lists under construction, innermost last: a list is a start index in
     // one of these stacks, and its elements run to the stack's top.
     std::vector<int> names;          // identifiers, or parameter name/type pairs

@@ -7,13 +7,15 @@
 #include "zindle/tcl_timer.h"
 
 extern "C" __attribute__((visibility("default"))) int Quorl_Init(Tcl_Interp* interp) {
+    // The stubs first: nothing of Tcl may be called before. A failure keeps
+    // its message and gets the error code {ZINDLE INSTALL}.
+    if (Tcl_InitStubs(interp, "8.6", 0) == nullptr) return TCL_ERROR;
     return guard_command(interp, [&] {
-        if (Tcl_InitStubs(interp, "8.6", 0) == nullptr) return TCL_ERROR;
-        if (Tk_InitStubs(interp, "8.6", 0) == nullptr) return TCL_ERROR;
-        if (Tcl_PkgProvideEx(interp, "Zindle", "1.0", nullptr) == TCL_ERROR) return TCL_ERROR;
-        if (Tcl_InitLustre(interp) != 0) return TCL_ERROR;
-        if (TimeHandler_Init(interp) != 0) return TCL_ERROR;
-        if (run_quorl_Init(interp) != 0) return TCL_ERROR;
+        if (Tk_InitStubs(interp, "8.6", 0) == nullptr ||
+            Tcl_PkgProvideEx(interp, "Zindle", "1.0", nullptr) == TCL_ERROR ||
+            Tcl_InitLustre(interp) != 0 || TimeHandler_Init(interp) != 0 ||
+            run_quorl_Init(interp) != 0)
+            return set_error_code(interp, {"INSTALL"});
         return TCL_OK;
     });
 }

@@ -9,3 +9,9 @@ SourcePos SourceMap::at(unsigned pos) const {
     unsigned start = next == _line_starts.begin() ? 0 : *(next - 1);
     return SourcePos{(int)(next - _line_starts.begin()) + 1, (int)(offset - start) + 1};
 }
+
+void SourceMap::forget_equation(int owner) {
+    _notes.erase(std::remove_if(_notes.begin(), _notes.end(),
+                                [owner](const ReadNote& n) { return n.owner == owner; }),
+                 _notes.end());
+}

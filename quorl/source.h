@@ -30,6 +30,7 @@ struct ReadNote {
     int subject;  // the symbol concerned
     unsigned pos;
     int other;
+    int owner;  // the variable whose equation it was read in, or 0
 };
 
 class SourceMap {
@@ -38,10 +39,12 @@ public:
     void new_line(unsigned offset) { _line_starts.push_back(offset); }
     SourcePos at(unsigned pos) const;
 
-    void note(ReadNoteKind kind, int subject, unsigned pos, int other = 0) {
-        _notes.push_back(ReadNote{kind, subject, pos, other});
+    void note(ReadNoteKind kind, int subject, unsigned pos, int other = 0, int owner = 0) {
+        _notes.push_back(ReadNote{kind, subject, pos, other, owner});
     }
     const std::vector<ReadNote>& notes() const { return _notes; }
+    // An equation read for `owner' is replaced: what was noted in it goes.
+    void forget_equation(int owner);
 
 private:
     std::vector<unsigned> _line_starts;  // offsets of the starts of lines 2, 3, ...
