@@ -1,8 +1,9 @@
 # One measurement run on one ec file, in a fresh process (run by bench/run.sh):
 #   tclsh load_bench.tcl LIBZINDLE FILE.ec DUMPFILE
-# Prints one line of "name value" pairs: seconds for load, dump, names (the
-# name and type of every input, output and local), exp and exp-type of a
-# ten-term expression, and the peak resident memory (VmHWM) in kB.
+# Prints one line of "name value" pairs: seconds for load, check, dump,
+# names (the name and type of every input, output and local), exp and
+# exp-type of a ten-term expression, and the peak resident memory (VmHWM) in
+# kB, which includes the check.
 package require Tk
 wm withdraw .
 lassign $argv lib file dumpFile
@@ -16,6 +17,9 @@ proc seconds {script} {
 
 ecprg p
 set tLoad [seconds {p load $file}]
+# The figure of check is the checker's own: -max 0 leaves out the making of
+# the result list (whose size depends on how many faults the program has).
+set tCheck [seconds {p check -max 0}]
 set tDump [seconds {p dump $dumpFile}]
 set tNames [seconds {
     foreach {count name type} {nb-ins in-name in-type nb-outs out-name out-type nb-locs loc-name loc-type} {
@@ -38,5 +42,5 @@ foreach line [split [read $f] \n] {
     if {[regexp {^VmHWM:\s+(\d+)} $line -> hwm]} break
 }
 close $f
-puts "load $tLoad dump $tDump names $tNames exp $tExp exptype $tExpType hwm_kb $hwm"
+puts "load $tLoad check $tCheck dump $tDump names $tNames exp $tExp exptype $tExpType hwm_kb $hwm"
 exit 0

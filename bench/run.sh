@@ -25,8 +25,8 @@ x=""
 
 median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
-printf '%9s %9s %7s %7s %7s %7s %8s %6s %7s %7s %9s %7s %7s\n' \
-    N MB fgetc load load/fl dump names exp_ms expt_ms hwm_MB B/eq us/eq_ld us/eq_dp
+printf '%9s %7s %6s %6s %6s %6s %6s %6s %6s %6s %7s %6s %6s %6s %6s\n' \
+    N MB fgetc load ld/fl check ck/ld dump names exp_ms expt_ms hwm_MB B/eq us_ld us_ck
 for n in $sizes; do
     runs=${RUNS:-5}
     [ "$n" -ge 1000000 ] && runs=${RUNS:-3}
@@ -41,9 +41,11 @@ for n in $sizes; do
     done
     m() { awk -v k="$1" '$1 == k {print $2}' "$tmp/res" | median; }
     bytes=$(wc -c < "$tmp/p.ec")
-    fl=$(m fgetc); ld=$(m load); dp=$(m dump); nm=$(m names)
+    fl=$(m fgetc); ld=$(m load); ck=$(m check); dp=$(m dump); nm=$(m names)
     ex=$(m exp); et=$(m exptype); hw=$(m hwm_kb)
-    awk -v n="$n" -v b="$bytes" -v fl="$fl" -v ld="$ld" -v dp="$dp" -v nm="$nm" -v ex="$ex" -v et="$et" -v hw="$hw" \
-        'BEGIN { printf "%9d %9.1f %7.3f %7.3f %7.1f %7.3f %8.3f %6.3f %7.3f %7.1f %9.0f %7.2f %7.2f\n",
-                 n, b / 1e6, fl, ld, ld / fl, dp, nm, ex * 1e3, et * 1e3, hw / 1024, hw * 1024 / n, ld * 1e6 / n, dp * 1e6 / n }'
+    awk -v n="$n" -v b="$bytes" -v fl="$fl" -v ld="$ld" -v ck="$ck" -v dp="$dp" -v nm="$nm" \
+        -v ex="$ex" -v et="$et" -v hw="$hw" \
+        'BEGIN { printf "%9d %7.1f %6.3f %6.3f %6.1f %6.3f %6.2f %6.3f %6.3f %6.3f %7.3f %6.1f %6.0f %6.2f %6.2f\n",
+                 n, b / 1e6, fl, ld, ld / fl, ck, ck / ld, dp, nm, ex * 1e3, et * 1e3, hw / 1024,
+                 hw * 1024 / n, ld * 1e6 / n, ck * 1e6 / n }'
 done

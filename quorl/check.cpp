@@ -60,14 +60,14 @@ private:
     void read_notes();
     void equations();
     void definition(IdentInfo* info);
-    Value evaluate(Exp* rhs, std::vector<int>* reads, Fault* tf, Fault* cf);
+    Value evaluate(Exp* rhs, bool edges, Fault* tf, Fault* cf);
     Value leaf(Exp* e);
+    void find_distrusted();
     Value node(Exp* e, const Value* ops, Fault* tf, Fault* cf);
     void type_fault(Exp* e, const TypeVerdict& v, Fault* f);
     void report(const Fault& f) {
         if (f.found) add(true, f.pos, f.code, f.subject, f.message);
     }
-    void depend(const std::vector<int>& members, const std::vector<int>& reads, unsigned pos);
     void causality();
     void unused();
 
@@ -75,12 +75,34 @@ private:
     bool _warnings;
     std::vector<Diagnostic> _out;
     std::vector<unsigned char> _seen;  // by symbol: a variable already checked
-    std::vector<unsigned char> _used;  // by symbol: read somewhere
-    // The dependency graph: a node per variable with an equation.
-    std::vector<int> _node_of;      // by symbol: node + 1, 0 for none
+    // By symbol, what a read of it touches in one place: its node + 1 (0
+    // for none) and whether it is read somewhere (2 once reported unused).
+    struct SymbolState {
+        int node = 0;
+        unsigned char used = 0;
+        // The leaf of this name may not hold its declared type and clock
+        // (linking an equation whose right side is that very leaf copies the
+        // variable's into it), or the name has several records.
+        unsigned char distrust = 0;
+    };
+    std::vector<SymbolState> _sym;
+    // The dependency graph: a node per output and local, in the order they
+    // are checked, its edges (the nodes its equation reads within the
+    // instant) in CSR form. A tuple's members other than the first read the
+    // first, whose edges are the right side's.
     std::vector<int> _node_symbol;  // by node
     std::vector<unsigned> _node_pos;
-    std::vector<std::pair<int, int>> _edges;  // symbol reads symbol within the instant
+    std::vector<int> _start{0};     // node v's edges are _adj[_start[v] .. _start[v + 1])
+    std::vector<int> _adj;
+    // Buffers of the evaluation, kept from one equation to the next.
+    struct Frame {
+        Exp* e;
+        int next;
+        bool delayed;
+    };
+    std::vector<Frame> _stack;
+    std::vector<Value> _values;
+    std::vector<int> _members;
 };
 
 void Checker::read_notes() {
@@ -122,20 +144,53 @@ void Checker::read_notes() {
                     add(true, n.pos, "clock", n.other,
                         "the clock of " + who + ", " + quoted(n.other) + ", is " +
                             type_name(clock->type()) + ", not bool");
-                if (n.other > 0 && (size_t)n.other < _used.size()) _used[(size_t)n.other] = 1;
+                if (n.other > 0 && (size_t)n.other < _sym.size()) _sym[(size_t)n.other].used = 1;
                 break;
             }
         }
     }
 }
 
+// A reference leaf holds its name's declared type and clock: the record is
+// read only for a leaf that may not (see SymbolState::distrust).
 Value Checker::leaf(Exp* e) {
-    IdentInfo* info = e->ident() ? _prg->get_ident_info(e->ident()) : nullptr;
+    size_t id = (size_t)e->ident();
+    if (id == 0 || id >= _sym.size()) return Value{nullptr, NO_CLOCK};
+    SymbolState& state = _sym[id];
+    state.used = 1;
+    if (!state.distrust) {
+        bool flowing = e->nature() == INPUT_n || e->nature() == ECREF_n;
+        return Value{e->type(), flowing ? e->clock() : ANY_CLOCK};
+    }
+    IdentInfo* info = _prg->get_ident_info((int)id);
     if (!info) return Value{nullptr, NO_CLOCK};
-    if ((size_t)e->ident() < _used.size()) _used[(size_t)e->ident()] = 1;
     IdentMode m = info->ident_mode();
     bool flowing = m == INPUT_m || m == OUTPUT_m || m == LOCAL_m;
     return Value{info->type(), flowing ? info->clock() : ANY_CLOCK};
+}
+
+// Marks the leaves that linking may have changed, and the names declared
+// more than once.
+void Checker::find_distrusted() {
+    auto check_root = [this](Exp* root) {
+        if (!root || root->arity() != 0 || (size_t)root->ident() >= _sym.size()) return;
+        IdentInfo* info = _prg->get_ident_info(root->ident());
+        if (!info || info->ec_ref() != root || info->type() != root->type() ||
+            info->clock() != root->clock())
+            _sym[(size_t)root->ident()].distrust = 1;
+    };
+    for (const IdList* list : {&_prg->outputs(), &_prg->locals(), &_prg->assertions()}) {
+        for (IntList* l = list->list(); l; l = l->tail()) {
+            IdentInfo* info = _prg->get_ident_info(l->head());
+            Exp* def = info ? info->ec_def() : nullptr;
+            if (def && info->tuple_linked() && def->nature() == PROJ_n && def->arity() > 0)
+                def = def->operand(0);
+            check_root(def);
+        }
+    }
+    for (const ReadNote& n : _prg->source().notes())
+        if (n.kind == NOTE_REDECLARED && (size_t)n.subject < _sym.size())
+            _sym[(size_t)n.subject].distrust = 1;
 }
 
 // The operator of a node as the text shows it.
@@ -240,54 +295,40 @@ Value Checker::node(Exp* e, const Value* ops, Fault* tf, Fault* cf) {
     return Value{v.type, clock};
 }
 
-// The right side's type and clock; the variables it reads within the
-// instant (not under `pre') go to reads.
-Value Checker::evaluate(Exp* rhs, std::vector<int>* reads, Fault* tf, Fault* cf) {
-    struct Frame {
-        Exp* e;
-        int next;
-        bool delayed;
-    };
-    std::vector<Frame> stack{Frame{rhs, 0, false}};
-    std::vector<Value> values;
-    while (!stack.empty()) {
-        Frame& f = stack.back();
+// The right side's type and clock; with edges, the outputs and locals it
+// reads within the instant (not under `pre') become edges of the node
+// being checked.
+Value Checker::evaluate(Exp* rhs, bool edges, Fault* tf, Fault* cf) {
+    _stack.assign(1, Frame{rhs, 0, false});
+    _values.clear();
+    while (!_stack.empty()) {
+        Frame& f = _stack.back();
         Exp* e = f.e;
         if (e->arity() == 0) {
             Value v = leaf(e);
-            if (!f.delayed && _node_of.size() > (size_t)e->ident() && variable(e->ident()))
-                reads->push_back(e->ident());
-            stack.pop_back();
-            values.push_back(v);
+            size_t id = (size_t)e->ident();
+            if (edges && !f.delayed && id < _sym.size() && _sym[id].node)
+                _adj.push_back(_sym[id].node - 1);
+            _stack.pop_back();
+            _values.push_back(v);
             continue;
         }
         if (f.next < e->arity()) {
             Exp* o = e->operand(f.next++);
             bool delayed = f.delayed || e->nature() == PRE_n;
             if (o)
-                stack.push_back(Frame{o, 0, delayed});  // f is stale now
+                _stack.push_back(Frame{o, 0, delayed});  // f is stale now
             else
-                values.push_back(Value{nullptr, NO_CLOCK});
+                _values.push_back(Value{nullptr, NO_CLOCK});
             continue;
         }
-        size_t base = values.size() - (size_t)e->arity();
-        Value v = node(e, values.data() + base, tf, cf);
-        values.resize(base);
-        values.push_back(v);
-        stack.pop_back();
+        size_t base = _values.size() - (size_t)e->arity();
+        Value v = node(e, _values.data() + base, tf, cf);
+        _values.resize(base);
+        _values.push_back(v);
+        _stack.pop_back();
     }
-    return values.back();
-}
-
-void Checker::depend(const std::vector<int>& members, const std::vector<int>& reads, unsigned pos) {
-    for (int m : members) {
-        if (_node_of[(size_t)m]) continue;
-        _node_of[(size_t)m] = (int)_node_symbol.size() + 1;
-        _node_symbol.push_back(m);
-        _node_pos.push_back(pos);
-    }
-    for (int m : members)
-        for (int r : reads) _edges.emplace_back(m, r);
+    return _values.back();
 }
 
 // One equation (a tuple's at its first member): its faults, the agreement
@@ -295,22 +336,25 @@ void Checker::depend(const std::vector<int>& members, const std::vector<int>& re
 void Checker::definition(IdentInfo* info) {
     Exp* def = info->ec_def();
     IntList* tuple = info->tuple_linked();
-    std::vector<int> members{info->ident()};
+    std::vector<int>& members = _members;
+    members.assign(1, info->ident());
     Exp* rhs = def;
     if (tuple) {
-        if (!def || def->nature() != PROJ_n || def->order() != 1) return;
+        if (!def || def->nature() != PROJ_n || def->order() != 1) {
+            int leader = _sym[(size_t)tuple->head()].node;  // the member that reads
+            if (leader) _adj.push_back(leader - 1);
+            return;
+        }
         members.clear();
         for (IntList* m = tuple; m; m = m->tail()) members.push_back(m->head());
         rhs = def->arity() > 0 ? def->operand(0) : nullptr;
     }
     if (!rhs) return;
     unsigned pos = info->eq_pos();
-    std::vector<int> reads;
     Fault tf, cf;
-    Value v = evaluate(rhs, &reads, &tf, &cf);
+    Value v = evaluate(rhs, true, &tf, &cf);
     report(tf);
     report(cf);
-    depend(members, reads, pos);
     if (tf.found || !v.type) return;
     size_t n = members.size();
     if (n > 1 && (v.type->is_named() || v.type->name_list()->length() != (int)n)) {
@@ -342,20 +386,25 @@ void Checker::equations() {
         for (IntList* l = list->list(); l; l = l->tail()) {
             IdentInfo* info = variable(l->head());
             if (!info || info->ident_mode() == INPUT_m || !first_time(l->head())) continue;
-            if (!info->ec_def() && !info->eq_pos()) {
-                add(true, info->pos(), "undefined", info->ident(),
-                    quoted(info->ident()) + " has no equation");
-                continue;
-            }
-            definition(info);
+            _sym[(size_t)l->head()].node = (int)_node_symbol.size() + 1;
+            _node_symbol.push_back(l->head());
+            _node_pos.push_back(info->eq_pos());
         }
+    }
+    _start.reserve(_node_symbol.size() + 1);
+    for (int symbol : _node_symbol) {
+        IdentInfo* info = variable(symbol);
+        if (!info->ec_def() && !info->eq_pos())
+            add(true, info->pos(), "undefined", symbol, quoted(symbol) + " has no equation");
+        else
+            definition(info);
+        _start.push_back((int)_adj.size());
     }
     for (IntList* l = _prg->assertions().list(); l; l = l->tail()) {
         IdentInfo* info = _prg->get_ident_info(l->head());
         if (!info || !info->ec_def()) continue;
-        std::vector<int> reads;
         Fault tf, cf;
-        Value v = evaluate(info->ec_def(), &reads, &tf, &cf);
+        Value v = evaluate(info->ec_def(), false, &tf, &cf);
         report(tf);
         report(cf);
         if (!tf.found && v.type && v.type != _prg->bool_type())
@@ -369,55 +418,53 @@ void Checker::equations() {
 // reported at the first equation of its members with a chain through them.
 void Checker::causality() {
     size_t nodes = _node_symbol.size();
-    std::vector<int> start(nodes + 1, 0), adj;
-    std::vector<std::pair<int, int>> edges;
-    for (const auto& e : _edges) {
-        int a = _node_of[(size_t)e.first] - 1, b = _node_of[(size_t)e.second] - 1;
-        if (a >= 0 && b >= 0) edges.emplace_back(a, b);
-    }
-    for (const auto& e : edges) ++start[(size_t)e.first + 1];
-    for (size_t i = 0; i < nodes; ++i) start[i + 1] += start[i];
-    adj.resize(edges.size());
-    std::vector<int> fill(start.begin(), start.end() - 1);
-    for (const auto& e : edges) adj[(size_t)fill[(size_t)e.first]++] = e.second;
-
-    std::vector<int> index(nodes, -1), low(nodes, 0), comp(nodes, -1), tarjan, call, edge;
-    std::vector<unsigned char> on_stack(nodes, 0);
+    const std::vector<int>& start = _start;
+    const std::vector<int>& adj = _adj;
+    // One place per node, so that following an edge touches one cache line:
+    // its visit index and low link while it is on Tarjan's stack, and once
+    // it has a component, -1 - that component in place of the low link.
+    struct Mark {
+        int index = -1;
+        int low = 0;
+    };
+    std::vector<Mark> mark(nodes);
+    std::vector<int> tarjan, call, edge;
     int counter = 0, comps = 0;
     for (size_t root = 0; root < nodes; ++root) {
-        if (index[root] >= 0) continue;
+        if (mark[root].index >= 0) continue;
         call.push_back((int)root);
         edge.push_back(start[root]);
-        index[root] = low[root] = counter++;
+        mark[root].index = mark[root].low = counter++;
         tarjan.push_back((int)root);
-        on_stack[root] = 1;
         while (!call.empty()) {
             int v = call.back();
             int& k = edge.back();
             if (k < start[(size_t)v + 1]) {
-                int w = adj[(size_t)k++];
-                if (index[(size_t)w] < 0) {
-                    index[(size_t)w] = low[(size_t)w] = counter++;
-                    tarjan.push_back(w);
-                    on_stack[(size_t)w] = 1;
-                    call.push_back(w);
-                    edge.push_back(start[(size_t)w]);
-                } else if (on_stack[(size_t)w]) {
-                    low[(size_t)v] = std::min(low[(size_t)v], index[(size_t)w]);
+                int wi = adj[(size_t)k++];
+                Mark& w = mark[(size_t)wi];
+                if (w.index < 0) {
+                    w.index = w.low = counter++;
+                    tarjan.push_back(wi);
+                    call.push_back(wi);
+                    edge.push_back(start[(size_t)wi]);
+                } else if (w.low >= 0) {  // on the stack
+                    mark[(size_t)v].low = std::min(mark[(size_t)v].low, w.index);
                 }
                 continue;
             }
             call.pop_back();
             edge.pop_back();
-            if (!call.empty())
-                low[(size_t)call.back()] = std::min(low[(size_t)call.back()], low[(size_t)v]);
-            if (low[(size_t)v] != index[(size_t)v]) continue;
+            Mark& m = mark[(size_t)v];
+            if (!call.empty()) {
+                Mark& parent = mark[(size_t)call.back()];
+                parent.low = std::min(parent.low, m.low);
+            }
+            if (m.low != m.index) continue;
             int w;
             do {
                 w = tarjan.back();
                 tarjan.pop_back();
-                on_stack[(size_t)w] = 0;
-                comp[(size_t)w] = comps;
+                mark[(size_t)w].low = -1 - comps;
             } while (w != v);
             ++comps;
         }
@@ -425,6 +472,9 @@ void Checker::causality() {
     // The members of each component, and whether one reads itself.
     std::vector<int> first_of(comps, -1), size_of(comps, 0);
     std::vector<unsigned char> self(comps, 0);
+    std::vector<int> comp(nodes);
+    for (size_t v = 0; v < nodes; ++v) comp[v] = -1 - mark[v].low;
+    std::vector<Mark>().swap(mark);
     for (size_t v = 0; v < nodes; ++v) {
         int c = comp[v];
         ++size_of[(size_t)c];
@@ -484,8 +534,8 @@ void Checker::unused() {
         bool input = list == &_prg->inputs();
         for (IntList* l = list->list(); l; l = l->tail()) {
             IdentInfo* info = variable(l->head());
-            if (!info || _used[(size_t)l->head()] == 1) continue;
-            _used[(size_t)l->head()] = 2;  // reported
+            if (!info || _sym[(size_t)l->head()].used == 1) continue;
+            _sym[(size_t)l->head()].used = 2;  // reported
             add(false, info->pos(), "unused", l->head(),
                 std::string(input ? "input " : "local ") + quoted(l->head()) + " is never used");
         }
@@ -494,8 +544,8 @@ void Checker::unused() {
 
 std::vector<Diagnostic> Checker::run(long max_errors) {
     size_t symbols = (size_t)_prg->symbols()->count() + 1;
-    _used.assign(symbols, 0);
-    _node_of.assign(symbols, 0);
+    _sym.assign(symbols, SymbolState{});
+    find_distrusted();
     read_notes();
     equations();
     causality();

@@ -124,7 +124,7 @@ Exp* EcPrg::get_real_const(int ident) { return literal(ident, REAL_CONST_m, _rea
 
 IdentInfo* EcPrg::get_ident_info(int ident) const {
     SymbolInfo* s = _index[ident];
-    return s ? s->is_ident() : nullptr;
+    return s ? s->as_ident() : nullptr;
 }
 
 FuncInfo* EcPrg::get_func_info(int ident) const {

@@ -10,7 +10,7 @@ SymbolInfo::~SymbolInfo() = default;
 // ------------------------------------------------------------------ IdentInfo
 
 IdentInfo::IdentInfo(IdentMode mode, int ident, EcType* type, int clock)
-    : SymbolInfo(ident), _clock(clock), _mode(mode), _type(type) {}
+    : SymbolInfo(ident, true), _mode((unsigned char)mode), _clock(clock), _type(type) {}
 
 IdentInfo::~IdentInfo() = default;
 
@@ -52,6 +52,7 @@ void SymbolInfoArray::set(int ident, SymbolInfo* s) {
         if (want > _slots.capacity()) _slots.reserve(std::max(want, _slots.capacity() * 2));
         _slots.resize(want, Slot{nullptr, nullptr});
     }
-    IdentInfo* r = s ? s->is_ident() : nullptr;
+    IdentInfo* r = s ? s->as_ident() : nullptr;
     _slots[(size_t)ident] = Slot{s, r ? r->ec_ref() : nullptr};
 }
+static_assert(sizeof(IdentInfo) <= 64, "a record stays within one cache line");

@@ -34,14 +34,17 @@ class IdentInfo;
 
 class SymbolInfo {
 public:
-    explicit SymbolInfo(int symbol) : _symbol(symbol) {}
+    explicit SymbolInfo(int symbol, bool ident = false) : _symbol(symbol), _ident_kind(ident) {}
     virtual ~SymbolInfo();
     virtual FuncInfo* is_function() { return nullptr; }
     virtual IdentInfo* is_ident() { return nullptr; }
     int symbol() const { return _symbol; }
+    // is_ident() without the virtual call, for the lookups of large programs.
+    IdentInfo* as_ident();
 
 protected:
     int _symbol;
+    bool _ident_kind;  // an IdentInfo (fills the room the base leaves)
 };
 
 class IdentInfo : public SymbolInfo {
@@ -53,7 +56,7 @@ public:
     int ident() const { return _symbol; }
     EcType* type() const { return _type; }
     int clock() const { return _clock; }
-    IdentMode ident_mode() const { return _mode; }
+    IdentMode ident_mode() const { return static_cast<IdentMode>(_mode); }
     Exp* ec_def() const { return _def; }
     Exp* ec_ref() const { return _ref; }
     // The variables of the tuple equation that defines this one (shared by
@@ -86,19 +89,20 @@ public:
 
 private:
     // Ordered so that the record, with its base, fills 64 bytes: a million
-    // of them stay one cache line each.
+    // of them stay one cache line each (the mode, one byte, takes the room
+    // the base leaves after its flag).
+    unsigned char _mode;
     unsigned _pos = 0;
     int _clock;
-    IdentMode _mode;
-    EcType* _type;
-    IntList* _tuple = nullptr;
-    Exp* _def = nullptr;
-    Exp* _ref = nullptr;
     union {
         int i;
         float f;
     } _value{};
     int _index = -1;
+    EcType* _type;
+    IntList* _tuple = nullptr;
+    Exp* _def = nullptr;
+    Exp* _ref = nullptr;
 };
 
 class FuncInfo : public SymbolInfo {
@@ -137,6 +141,10 @@ private:
 // The records of a program by symbol identifier, each with its reference
 // leaf as it was when the record was placed: the reader resolves a name with
 // one read. The array refers to records; the program's stores own them.
+inline IdentInfo* SymbolInfo::as_ident() {
+    return _ident_kind ? static_cast<IdentInfo*>(this) : nullptr;
+}
+
 class SymbolInfoArray {
 public:
     // The record of ident, or null.

@@ -103,14 +103,19 @@ TypeVerdict type_rule(EcPrg* prg, const Exp* e, EcType* const* ops) {
         return b == c ? ok(b) : bad(TYPE_BAD_OPERANDS, c, b);
     }
     if (n == TUPLE_n) {
-        std::vector<int> names;
-        names.reserve((size_t)e->arity());
+        int few[8];
+        std::vector<int> many;
+        int* names = few;
+        if (e->arity() > 8) {
+            many.resize((size_t)e->arity());
+            names = many.data();
+        }
         for (int i = 0; i < e->arity(); ++i) {
             if (!ops[i]) return ok(nullptr);
             if (ops[i]->is_tuple()) return bad(TYPE_BAD_OPERANDS, ops[i], nullptr, kNamed);
-            names.push_back(ops[i]->name());
+            names[i] = ops[i]->name();
         }
-        return ok(prg->define_type(names.data(), e->arity()));
+        return ok(prg->define_type(names, e->arity()));
     }
     if (n == CALL_n) {
         FuncInfo* f = prg->get_func_info(e->order());
