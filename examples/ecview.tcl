@@ -91,7 +91,7 @@ proc ecview::vt::create {w columns rowcmd selectcmd} {
     grid rowconfigure $w 0 -weight 1
     grid columnconfigure $w 0 -weight 1
     array set T [list $w,keys {} $w,top 0 $w,nvis 10 $w,sel "" $w,rowcmd $rowcmd \
-                     $w,selectcmd $selectcmd $w,headh 0]
+                     $w,selectcmd $selectcmd $w,headh 0 $w,tagcmd ""]
     bind $tv <Configure> "[list unset -nocomplain ecview::vt::T($w,measured)]
         [list ecview::vt::resize $w]"
     bind $tv <MouseWheel> [list ecview::vt::wheel $w %D]
@@ -102,6 +102,12 @@ proc ecview::vt::create {w columns rowcmd selectcmd} {
         bind $tv <Key-$key> "[list ecview::vt::move $w $step]; break"
     }
     return $w
+}
+
+# A command that gives a row's tags beyond the stripes, from its key.
+proc ecview::vt::tagcommand {w command} {
+    variable T
+    set T($w,tagcmd) $command
 }
 
 proc ecview::vt::rowheight {} {
@@ -165,7 +171,9 @@ proc ecview::vt::redraw {w} {
     set selitem {}
     set i $top
     foreach item $items key [lrange $keys $top [expr {$top + $shown - 1}]] {
-        $tv item $item -values [{*}$T($w,rowcmd) $key] -tags [expr {$i % 2 ? "odd" : ""}]
+        set tags [expr {$i % 2 ? "odd" : ""}]
+        if {$T($w,tagcmd) ne ""} { lappend tags {*}[{*}$T($w,tagcmd) $key] }
+        $tv item $item -values [{*}$T($w,rowcmd) $key] -tags $tags
         if {$key eq $T($w,sel)} { set selitem $item }
         incr i
     }
@@ -409,6 +417,8 @@ proc ecview::build {} {
         {message message w 400 1}
     } ecview::diag_row ecview::jump]
     set W(diags) $T(diags).tv
+    $W(diags) tag configure error -foreground #b00020
+    vt::tagcommand $T(diags) ecview::diag_tags
     pack $T(diags) -fill both -expand 1
     .pw.right add .pw.right.diags -weight 1
     .pw add .pw.right -weight 3
@@ -605,6 +615,10 @@ proc ecview::drop_program {} {
 proc ecview::reset_views {} {
     variable T
     variable W
+    # The tables first: their rows are drawn from the arrays emptied below.
+    vt::setkeys $T(vars) {}
+    vt::setkeys $T(uses) {}
+    vt::setkeys $T(diags) {}
     foreach a {kindOf info eqLine declLine done} { variable $a; array unset $a }
     variable names {}
     variable order {}
@@ -612,10 +626,6 @@ proc ecview::reset_views {} {
     variable diags {}
     variable queue {}
     variable typeNames {}
-    vt::setkeys $T(vars) {}
-    vt::select $T(uses) ""
-    vt::setkeys $T(uses) {}
-    vt::setkeys $T(diags) {}
     $W(count) configure -text ""
     $W(detail) configure -text Uses
     $W(diaglabel) configure -text Diagnostics
@@ -871,7 +881,7 @@ proc ecview::finish {{task ""}} {
         while {[llength $queue]} step_task
         return
     }
-    if {[info exists done($task)] || $task ni $queue} return
+    if {[info exists done($task)]} return
     while {[$task]} {}
     set queue [lsearch -all -inline -exact -not $queue $task]
 }
@@ -1239,6 +1249,11 @@ proc ecview::diag_row {i} {
     variable diags
     set d [lindex $diags $i]
     list [dict get $d severity] [dict get $d line] [dict get $d column] [dict get $d message]
+}
+
+proc ecview::diag_tags {i} {
+    variable diags
+    dict get [lindex $diags $i] severity
 }
 
 proc ecview::diagnostics {} { variable diags; return $diags }
