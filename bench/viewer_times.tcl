@@ -25,7 +25,10 @@ set open [ms {ecview::open_file $file}]
 # The background work, and its longest slice (the longest the event loop waits).
 rename ecview::step_task ecview::timed_step
 set ::slices {}
-proc ecview::step_task {} { lappend ::slices [ms ecview::timed_step] }
+proc ecview::step_task {} {
+    set task [lindex $ecview::queue 0]
+    lappend ::slices [list [ms ecview::timed_step] $task]
+}
 set background [ms { while {[llength $ecview::queue]} { update } }]
 update
 
@@ -61,7 +64,7 @@ foreach n [$ecview::prog vars -kind const] {
 }
 if {$most ne ""} { set wide [ms {ecview::select $most}] }
 puts "[file tail $file]: open (table and text drawn) $open ms;\
-      background work $background ms (longest slice [tcl::mathfunc::max {*}$slices] ms)"
+      background work $background ms (longest slice: [join [lindex [lsort -integer -index 0 $slices] end] " ms, "])"
 puts "filter keystrokes: [join $keys {, }] ms; clearing the filter $clear ms"
 puts "table clicks: [join $clicks {, }] ms; select far name $far ms;\
       click in text $text ms ($clicked)"

@@ -516,7 +516,6 @@ proc ecview::text_scrolled {t ys first last} {
 
 proc ecview::highlight_visible {t} {
     variable hl
-    variable selected
     if {![winfo exists $t]} return
     set first [expr {int([$t index @0,0])}]
     set last [expr {int([$t index "@0,[winfo height $t]"])}]
