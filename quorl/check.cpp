@@ -66,7 +66,7 @@ private:
     Value node(Exp* e, const Value* ops, Fault* tf, Fault* cf);
     void type_fault(Exp* e, const TypeVerdict& v, Fault* f);
     void report(const Fault& f) {
-        if (f.found) add(true, f.pos, f.code, f.subject, f.message);
+        if (f.found && f.code) add(true, f.pos, f.code, f.subject, f.message);
     }
     void causality();
     void unused();
@@ -107,6 +107,10 @@ private:
 
 void Checker::read_notes() {
     for (const ReadNote& n : _prg->source().notes()) {
+        if (n.kind == NOTE_READ) {
+            if ((size_t)n.subject < _sym.size()) _sym[(size_t)n.subject].used = 1;
+            continue;
+        }
         std::string who = quoted(n.subject);
         switch (n.kind) {
             case NOTE_UNDECLARED:
@@ -131,6 +135,10 @@ void Checker::read_notes() {
                     who + (input ? " is an input" : " is a constant") + ": it has no equation");
                 break;
             }
+            case NOTE_UNDECLARED_FUNCTION:
+                add(true, n.pos, "undeclared", n.subject, "function " + who + " is not declared");
+                break;
+            case NOTE_READ: break;
             case NOTE_UNDECLARED_VARIABLE:
                 add(true, n.pos, "undeclared", n.subject,
                     who + " is not declared: its equation defines nothing");
@@ -211,7 +219,8 @@ void Checker::type_fault(Exp* e, const TypeVerdict& v, Fault* f) {
     int n = e->nature();
     switch (v.fault) {
         case TYPE_UNDECLARED_FUNCTION:
-            *f = Fault{true, e->pos(), "undeclared", e->function_ident(),
+            // The reader noted the calls it read; one built from Tcl has no position.
+            *f = Fault{true, e->pos(), e->pos() ? nullptr : "undeclared", e->function_ident(),
                        "function " + op + " is not declared"};
             return;
         case TYPE_BAD_ARGUMENTS:
@@ -281,7 +290,7 @@ Value Checker::node(Exp* e, const Value* ops, Fault* tf, Fault* cf) {
         if (c == NO_CLOCK || own == NO_CLOCK) return Value{v.type, NO_CLOCK};
         if (c != ANY_CLOCK && c != own) {
             if (!cf->found)
-                *cf = Fault{true, e->pos(), "clock", var->ident(),
+                *cf = Fault{true, e->pos(), "clock", 0,
                             "'when' samples on " + quoted(var->ident()) + ", which runs on " +
                                 clock_name(own) + ", a flow on " + clock_name(c)};
             return Value{v.type, NO_CLOCK};
@@ -314,6 +323,10 @@ Value Checker::evaluate(Exp* rhs, bool edges, Fault* tf, Fault* cf) {
             continue;
         }
         if (f.next < e->arity()) {
+            // The operands are read soon, and a variable's leaf can be
+            // anywhere in memory: ask for all of them at the first visit.
+            if (f.next == 0)
+                for (int k = 1; k < e->arity(); ++k) __builtin_prefetch(e->operand(k));
             Exp* o = e->operand(f.next++);
             bool delayed = f.delayed || e->nature() == PRE_n;
             if (o)
@@ -353,6 +366,9 @@ void Checker::definition(IdentInfo* info) {
     unsigned pos = info->eq_pos();
     Fault tf, cf;
     Value v = evaluate(rhs, true, &tf, &cf);
+    // A fault inside the right side concerns the variable it defines.
+    if (!tf.subject) tf.subject = members[0];
+    if (!cf.subject) cf.subject = members[0];
     report(tf);
     report(cf);
     if (tf.found || !v.type) return;

@@ -62,6 +62,7 @@ static void AddAssertion(EcReader* r, unsigned pos, Exp* e);
 static Exp* At(EcReader* r, unsigned pos, Exp* e);
 static Exp* Bin(EcReader* r, ExpNature n, Exp* a, unsigned pos, Exp* b);
 static Exp* GetIdentExp(EcReader* r, int name, unsigned pos);
+static Exp* Call(EcReader* r, int function, unsigned pos, Exp* argument);
 static int StartOperands(EcReader* r, Exp* first);
 static Exp* NExp(EcReader* r, ExpNature n, int operands);
 }
@@ -332,9 +333,8 @@ exp
     ;
 
 call
-    : ident '(' exp ')'                     { $$ = At(r, @1, r->prg->get_exp(CALL_n, $3, $1)); }
-    | ident '(' exp_list_multi ')'
-                { $$ = At(r, @1, r->prg->get_exp(CALL_n, At(r, @2, NExp(r, TUPLE_n, $3)), $1)); }
+    : ident '(' exp ')'                     { $$ = Call(r, $1, @1, $3); }
+    | ident '(' exp_list_multi ')'          { $$ = Call(r, $1, @1, At(r, @2, NExp(r, TUPLE_n, $3))); }
     ;
 
 exp_list_multi
@@ -501,10 +501,18 @@ static void NoteEquation(EcReader* r, int name, unsigned pos) {
     }
 }
 
+/* The end of a statement whose right side is e (null when dropped). */
+static void EndStatement(EcReader* r, Exp* e) {
+    if (!e)
+        for (int name : r->reads) r->prg->source().note(NOTE_READ, name, 0, 0, r->equation_of);
+    r->reads.clear();
+    r->equation_of = 0;
+}
+
 static void AddEquation(EcReader* r, int name, unsigned pos, Exp* e) {
     NoteEquation(r, name, pos);
     r->prg->define_variable(name, e);
-    r->equation_of = 0;
+    EndStatement(r, e);
 }
 
 static void AddTupleEquation(EcReader* r, int names, Exp* e) {
@@ -513,12 +521,13 @@ static void AddTupleEquation(EcReader* r, int names, Exp* e) {
         NoteEquation(r, r->names[k], r->name_pos[k]);
     r->prg->define_tuple(r->prg->new_list(r->names.data() + names, n), e);
     CutNames(r, names);
-    r->equation_of = 0;
+    EndStatement(r, e);
 }
 
 static void AddAssertion(EcReader* r, unsigned pos, Exp* e) {
     r->prg->add_assertion(e);
     if (e) r->prg->last_assertion()->set_eq_pos(Kept(r, pos));
+    EndStatement(r, e);
 }
 
 /* ---------------------------------------------------------------- expressions */
@@ -534,15 +543,27 @@ static Exp* Bin(EcReader* r, ExpNature n, Exp* a, unsigned pos, Exp* b) {
 
 /* The reference leaf of a declared name. A name without a reference leaf (an
  * assertion's generated name) cannot stand in an expression either and gets
- * the same message. */
+ * the same message. Only a program read from a file has notes: a failed
+ * expression of the Tcl operations leaves nothing behind. */
 static Exp* GetIdentExp(EcReader* r, int name, unsigned pos) {
     Exp* ref = r->prg->reference(name);
     if (!ref) {
         r->prg->error("undeclared ident '%s'", r->prg->symbol(name));
         r->prg->set_error_code({"UNDECLARED", r->prg->symbol(name)});
-        r->prg->source().note(NOTE_UNDECLARED, name, Kept(r, pos), 0, r->equation_of);
+        if (r->keep_positions)
+            r->prg->source().note(NOTE_UNDECLARED, name, pos, 0, r->equation_of);
+    } else if (r->keep_positions) {
+        r->reads.push_back(name);
     }
     return ref;
+}
+
+/* A call. In a program read from a file, a function that is not declared
+ * is noted here, since its statement may be dropped before check sees it. */
+static Exp* Call(EcReader* r, int function, unsigned pos, Exp* argument) {
+    if (r->keep_positions && !r->prg->get_func_info(function))
+        r->prg->source().note(NOTE_UNDECLARED_FUNCTION, function, pos, 0, r->equation_of);
+    return At(r, pos, r->prg->get_exp(CALL_n, argument, function));
 }
 
 /* The n-ary node over the operands from `operands' on, which it consumes. */

@@ -1,6 +1,8 @@
 // The check operation: the program's diagnostics as a list of dicts.
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "corvel/symbols.h"
 #include "quorl/check.h"
@@ -30,6 +32,16 @@ int EcPrgVar::check(const Operation& op, int count, const char** parameters) {
     for (int k = 0; k < 6; ++k) keys[k] = Tcl_NewStringObj(names[k], -1);
     Tcl_Obj* error = Tcl_NewStringObj("error", -1);
     Tcl_Obj* warning = Tcl_NewStringObj("warning", -1);
+    // The codes are literals of the checker: one object each, found by address.
+    std::vector<std::pair<const char*, Tcl_Obj*>> codes;
+    auto code_obj = [&codes](const char* code) {
+        for (const auto& c : codes)
+            if (c.first == code) return c.second;
+        Tcl_Obj* o = Tcl_NewStringObj(code, -1);
+        Tcl_IncrRefCount(o);
+        codes.emplace_back(code, o);
+        return o;
+    };
     Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
     for (const Diagnostic& d : found) {
         SourcePos at = prg->source().at(d.pos);
@@ -37,7 +49,7 @@ int EcPrgVar::check(const Operation& op, int count, const char** parameters) {
         Tcl_Obj* items[12] = {keys[0], d.error ? error : warning,
                               keys[1], Tcl_NewIntObj(at.line),
                               keys[2], Tcl_NewIntObj(at.column),
-                              keys[3], Tcl_NewStringObj(d.code, -1),
+                              keys[3], code_obj(d.code),
                               keys[4], Tcl_NewStringObj(subject ? subject : "", -1),
                               keys[5], Tcl_NewStringObj(d.message.data(), (int)d.message.size())};
         Tcl_ListObjAppendElement(nullptr, result, Tcl_NewListObj(12, items));
@@ -47,6 +59,7 @@ int EcPrgVar::check(const Operation& op, int count, const char** parameters) {
         Tcl_IncrRefCount(o);
         Tcl_DecrRefCount(o);
     }
+    for (const auto& c : codes) Tcl_DecrRefCount(c.second);
     Tcl_SetObjResult(owner->interp, result);
     return TCL_OK;
 }

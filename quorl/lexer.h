@@ -65,6 +65,10 @@ struct EcReader {
     Exp* ecexp = nullptr;  // root of an accepted expression parse
     DeclKind decl_kind = DECL_CONSTS;
     int equation_of = 0;  // the variable of the statement being read, or 0
+    // The names the statement being read has read so far: when one of its
+    // names is undeclared the reader drops the statement, and these are
+    // noted so that check still sees them used.
+    std::vector<int> reads;
     // Lists under construction, innermost last: a list is a start index in
     // one of these stacks, and its elements run to the stack's top.
     std::vector<int> names;          // identifiers, or parameter name/type pairs

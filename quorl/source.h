@@ -23,6 +23,8 @@ enum ReadNoteKind {
     NOTE_NOT_DEFINABLE,        // an equation for an input or a constant
     NOTE_UNDECLARED_VARIABLE,  // an equation for a name that has no declaration
     NOTE_CLOCKED,              // subject is declared on the clock `other'
+    NOTE_UNDECLARED_FUNCTION,  // a call of a name that is not a declared function
+    NOTE_READ,                 // subject is read by a statement the reader dropped
 };
 
 struct ReadNote {
