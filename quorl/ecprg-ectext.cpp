@@ -5,6 +5,7 @@
 // for a function declared without them), tuple equations as the reader
 // wants them.
 #include <string>
+#include <unordered_set>
 
 #include "corvel/pty.h"
 #include "quorl/ecprg.h"
@@ -32,6 +33,7 @@ private:
 
     const EcPrg* _prg;
     PtyStream* _out;
+    std::unordered_set<const IntList*> _tuples_written;
 };
 
 // The declared type's name, or the undeclared name the text gave.
@@ -158,25 +160,27 @@ void EcTextWriter::variables(IntList* l, bool one) {
     }
 }
 
+// A tuple equation is written once, at the first of its names met here (a
+// faulty one may also name inputs, or a name twice).
 void EcTextWriter::equations(IntList* l) {
     for (IntList* p = l; p; p = p->tail()) {
         IdentInfo* info = _prg->get_ident_info(p->head());
         Exp* def = info ? info->ec_def() : nullptr;
         if (!def) continue;
         IntList* members = info->tuple_linked();
+        if (members && !_tuples_written.insert(members).second) continue;
         _out->cr();
         if (!members) {
             put(symbol(p->head()));
             put(" = ");
         } else {
-            if (def->nature() != PROJ_n || def->order() != 1) continue;
             put("(");
             for (IntList* m = members; m; m = m->tail()) {
                 if (m != members) put(", ");
                 put(symbol(m->head()));
             }
             put(") = ");
-            def = def->arity() > 0 ? def->operand(0) : nullptr;
+            if (def->nature() == PROJ_n) def = def->arity() > 0 ? def->operand(0) : nullptr;
         }
         if (def) def->print_def(_out, _prg->symbols());
         put(";");

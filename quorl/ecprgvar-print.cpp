@@ -32,13 +32,16 @@ struct Target {
     const char* file = nullptr;     // a file name
 };
 
-// Options -ec and -channel <name>, then at most one file name.
+// Options -ec and -channel <name>, each once, and at most one file name (a
+// file named like an option is written ./-ec).
 bool parse_target(int count, const char** parameters, bool files, Target* t) {
     int positional = 0;
     for (int i = 0; i < count; ++i) {
         if (strcmp(parameters[i], "-ec") == 0) {
+            if (t->ec) return false;
             t->ec = true;
-        } else if (files && strcmp(parameters[i], "-channel") == 0 && i + 1 < count) {
+        } else if (files && strcmp(parameters[i], "-channel") == 0) {
+            if (t->channel || i + 1 == count) return false;
             t->channel = parameters[++i];
         } else {
             ++positional;
