@@ -1,13 +1,14 @@
 // gen_ec: writes a valid, well-typed ec program with N locals and N
 // equations on standard output, for the load/dump benchmarks.
 //
-//   gen_ec [--uniform] N [seed]
+//   gen_ec [--uniform | --wrong | --chain | --cycle] N [seed]
 //
 // References are local by default, as in flattened programs from real
 // designs, made of node instances whose equations mostly read the
 // instance's own variables, declared side by side: nine references in ten
 // go to one of the 64 nearest locals of the wanted kind (within about 256
-// equations), the tenth to any local of the program. --uniform sends every
+// equations), the tenth to any local of the program. Reads within the
+// instant go to locals declared before, so that the program is causal. --uniform sends every
 // reference anywhere, the worst case for caches.
 //
 // The program mixes arithmetic, boolean and comparison operators, pre/->,
@@ -15,6 +16,13 @@
 // functions (one with a tuple argument), the constants of an enumerated type
 // and one assertion every 32 equations. The same N and seed always give the
 // same bytes. About 55 bytes per equation (declaration included).
+//
+// Three other shapes time the whole-program check at its extremes: --wrong
+// makes every equation ill-typed (its right side plus `+ true'); --chain
+// makes every local an int read by the next one (v0 = i; v1 = v0 + 1; ...),
+// one dependency chain through the whole program; --cycle closes that chain
+// (v0 = v<N-1> + 1), one cycle of N variables.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -51,12 +59,16 @@ const char* kind_type(int k) {
 long n_locals;
 long current;          // the equation being written
 bool uniform = false;  // every reference anywhere
+enum Shape { MIXED, WRONG, CHAIN, CYCLE } shape = MIXED;
 Rng* rng;
 
-// The name of a random local of kind k (falls back to an input of the same
-// type when no local of that kind exists, for tiny N).
-std::string ref(int k) {
+// The name of a random local of kind k. A read within the instant goes to
+// a local declared before the equation's own, so that the program is causal;
+// a read under `pre' (delayed) may go anywhere. Falls back to an input of
+// the same type when no such local exists.
+std::string ref(int k, bool delayed = false) {
     long count = n_locals / 8 + (n_locals % 8 > k ? 1 : 0);
+    if (!delayed) count = std::min(count, current > k ? (current - k - 1) / 8 + 1 : 0L);
     if (count == 0) {
         switch (k) {
             case BOOL_A:
@@ -69,7 +81,7 @@ std::string ref(int k) {
     }
     long j = rng->below(count);
     if (!uniform && rng->below(10) != 0) {
-        j = current / 8 + rng->below(64) - 32;
+        j = current / 8 + rng->below(64) - (delayed ? 32 : 64);
         if (j < 0) j = 0;
         if (j >= count) j = count - 1;
     }
@@ -86,6 +98,10 @@ std::string any_bool() { return ref(rng->below(2) ? BOOL_A : BOOL_B); }
 std::string equation(long i) {
     current = i;
     std::string v = "v" + std::to_string(i);
+    if (shape == CHAIN || shape == CYCLE) {
+        if (i > 0) return v + " = v" + std::to_string(i - 1) + " + 1;";
+        return shape == CHAIN ? v + " = i;" : v + " = v" + std::to_string(n_locals - 1) + " + 1;";
+    }
     long lit = rng->below(100);
     switch (i % 8) {
         case INT_A:
@@ -94,11 +110,12 @@ std::string equation(long i) {
         case BOOL_A:
             return v + " = " + any_bool() + " and not (" + any_int() + " > " + std::to_string(lit) +
                    ") or c;";
-        case REAL_A: return v + " = 0.5 -> pre " + ref(REAL_A) + " + real " + any_int() + ";";
+        case REAL_A:
+            return v + " = 0.5 -> pre " + ref(REAL_A, true) + " + real " + any_int() + ";";
         case INT_B: return v + " = " + any_int() + " mod 7 + current " + ref(INT_WHEN) + ";";
         case COLOR:
             return v + " = if " + any_bool() + " then " + (lit % 2 ? "green" : "blue") +
-                   " else pre " + ref(COLOR) + ";";
+                   " else pre " + ref(COLOR, true) + ";";
         case INT_WHEN: return v + " = " + any_int() + " when c;";
         case BOOL_B: return v + " = g(" + ref(REAL_A) + ") xor (" + ref(COLOR) + " = red);";
         default: return v + " = f(" + any_int() + ", i) div 3 - k;";
@@ -108,13 +125,19 @@ std::string equation(long i) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "--uniform") {
-        uniform = true;
+    const char* const flags[] = {"--uniform", "--wrong", "--chain", "--cycle"};
+    for (int f = 0; argc > 1 && f < 4; ++f) {
+        if (std::string(argv[1]) != flags[f]) continue;
+        if (f == 0)
+            uniform = true;
+        else
+            shape = static_cast<Shape>(f);
         --argc;
         ++argv;
+        break;
     }
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: gen_ec [--uniform] N [seed]\n");
+        std::fprintf(stderr, "usage: gen_ec [--uniform | --wrong | --chain | --cycle] N [seed]\n");
         return 2;
     }
     char* end = nullptr;
@@ -136,7 +159,7 @@ int main(int argc, char** argv) {
                out);
     std::fputs("var\n", out);
     for (long i = 0; i < n_locals; ++i) {
-        int k = static_cast<int>(i % 8);
+        int k = shape == CHAIN || shape == CYCLE ? INT_A : static_cast<int>(i % 8);
         if (k == INT_WHEN)
             std::fprintf(out, "(v%ld: int) when c", i);
         else
@@ -146,13 +169,19 @@ int main(int argc, char** argv) {
     std::fputs("let\n", out);
     for (long i = 0; i < n_locals; ++i) {
         std::string eq = equation(i);
+        if (shape == WRONG) eq.insert(eq.size() - 1, " + true");
         std::fputs(eq.c_str(), out);
         std::fputc('\n', out);
-        if (i % 32 == 31)
+        if (i % 32 == 31 && shape != CHAIN && shape != CYCLE)
             std::fprintf(out, "assert %s => %s;\n", any_bool().c_str(), any_bool().c_str());
     }
-    std::fprintf(out, "  o = %s;\n", ref(INT_A).c_str());
-    std::fprintf(out, "  ok = %s;\n", ref(BOOL_A).c_str());
+    current = n_locals;
+    if (shape == CHAIN || shape == CYCLE) {
+        std::fprintf(out, "  o = v%ld;\n  ok = c;\n", n_locals - 1);
+    } else {
+        std::fprintf(out, "  o = %s;\n", ref(INT_A).c_str());
+        std::fprintf(out, "  ok = %s;\n", ref(BOOL_A).c_str());
+    }
     std::fputs("tel\n", out);
     return std::fclose(out) == 0 ? 0 : 1;
 }

@@ -1,13 +1,23 @@
 # One measurement run on one ec file, in a fresh process (run by bench/run.sh):
-#   tclsh load_bench.tcl LIBZINDLE FILE.ec DUMPFILE
+#   tclsh load_bench.tcl LIBZINDLE FILE.ec DUMPFILE ?load?
 # Prints one line of "name value" pairs: seconds for load, check, dump,
 # names (the name and type of every input, output and local), exp and
 # exp-type of a ten-term expression, and the peak resident memory (VmHWM) in
-# kB, which includes the check.
+# kB after the load (hwm_kb) and after the check (hwm_ck_kb: the checker's
+# own tables and its list of diagnostics come on top of the program). With
+# `load' at the end, only the load and its peak memory (for a library that
+# has nothing else to compare).
 package require Tk
 wm withdraw .
-lassign $argv lib file dumpFile
+lassign $argv lib file dumpFile only
 load $lib Quorl
+
+proc hwm {} {
+    set f [open /proc/self/status]
+    regexp {VmHWM:\s+(\d+)} [read $f] -> kb
+    close $f
+    return $kb
+}
 
 proc seconds {script} {
     set t0 [clock microseconds]
@@ -17,9 +27,16 @@ proc seconds {script} {
 
 ecprg p
 set tLoad [seconds {p load $file}]
-# The figure of check is the checker's own: -max 0 leaves out the making of
-# the result list (whose size depends on how many faults the program has).
-set tCheck [seconds {p check -max 0}]
+set hwmLoad [hwm]
+if {$only eq "load"} {
+    puts "load $tLoad hwm_kb $hwmLoad"
+    exit 0
+}
+# The whole check, its list of diagnostics made (the generated programs have
+# no errors, but their unused locals give warnings).
+set tCheck [seconds {set diagnostics [p check]}]
+set hwmCheck [hwm]
+unset diagnostics
 set tDump [seconds {p dump $dumpFile}]
 set tNames [seconds {
     foreach {count name type} {nb-ins in-name in-type nb-outs out-name out-type nb-locs loc-name loc-type} {
@@ -36,11 +53,5 @@ set e "v0 + v3 + v7 + v8 + v11 + v15 + v16 + v19 + v23 + v24"
 set tExp [seconds {p exp $e}]
 set tExpType [seconds {set ty [p exp-type $e]}]
 if {$ty ne "int"} { error "exp-type gave '$ty'" }
-set hwm 0
-set f [open /proc/self/status]
-foreach line [split [read $f] \n] {
-    if {[regexp {^VmHWM:\s+(\d+)} $line -> hwm]} break
-}
-close $f
-puts "load $tLoad check $tCheck dump $tDump names $tNames exp $tExp exptype $tExpType hwm_kb $hwm"
+puts "load $tLoad check $tCheck dump $tDump names $tNames exp $tExp exptype $tExpType hwm_kb $hwmLoad hwm_ck_kb $hwmCheck"
 exit 0

@@ -2,7 +2,11 @@
 # Load/dump benchmark of generated ec programs: see bench/README.md.
 #   bench/run.sh [BUILD_DIR] [SIZES...]
 # GEN_FLAGS=--uniform makes every reference of the generated programs go
-# anywhere in the program (the worst case for caches).
+# anywhere in the program (the worst case for caches); --wrong, --chain and
+# --cycle give the shapes that time the check at its extremes (gen_ec.cpp).
+# BASE_LIB=path/libzindle.so adds the column base_ld: the load time of that
+# other build of the module on the same files, in runs interleaved with
+# these (to compare against an earlier version in one session).
 # BUILD_DIR must be configured with -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON
 # (default: build-bench, configured and built here). Sizes default to
 # 10000 100000 1000000. Every figure is the median of RUNS fresh processes
@@ -25,8 +29,8 @@ x=""
 
 median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
-printf '%9s %7s %6s %6s %6s %6s %6s %6s %6s %6s %7s %6s %6s %6s %6s\n' \
-    N MB fgetc load ld/fl check ck/ld dump names exp_ms expt_ms hwm_MB B/eq us_ld us_ck
+printf '%9s %6s %6s %6s %7s %5s %6s %5s %6s %6s %6s %7s %6s %6s %7s %6s %6s %6s\n' \
+    N MB fgetc load base_ld ld/fl check ck/ld dump names exp_ms expt_ms hwm_MB B/eq base_B ck_B us_ld us_ck
 for n in $sizes; do
     runs=${RUNS:-5}
     [ "$n" -ge 1000000 ] && runs=${RUNS:-3}
@@ -37,15 +41,21 @@ for n in $sizes; do
         taskset -c 0 "$build/fgetc_scan" "$tmp/p.ec" | awk '{print "fgetc", $1}' >> "$tmp/res"
         $x taskset -c 0 tclsh "$src/bench/load_bench.tcl" "$build/libzindle.so" "$tmp/p.ec" "$tmp/d.lus" \
             | awk '{for (i = 1; i < NF; i += 2) print $i, $(i+1)}' >> "$tmp/res"
+        if [ -n "${BASE_LIB:-}" ]; then
+            $x taskset -c 0 tclsh "$src/bench/load_bench.tcl" "$BASE_LIB" "$tmp/p.ec" "$tmp/d.lus" load \
+                | awk '{print "baseload", $2; print "basehwm", $4}' >> "$tmp/res"
+        fi
         i=$((i + 1))
     done
     m() { awk -v k="$1" '$1 == k {print $2}' "$tmp/res" | median; }
     bytes=$(wc -c < "$tmp/p.ec")
     fl=$(m fgetc); ld=$(m load); ck=$(m check); dp=$(m dump); nm=$(m names)
-    ex=$(m exp); et=$(m exptype); hw=$(m hwm_kb)
+    ex=$(m exp); et=$(m exptype); hw=$(m hwm_kb); hc=$(m hwm_ck_kb); bl=$(m baseload); bh=$(m basehwm)
     awk -v n="$n" -v b="$bytes" -v fl="$fl" -v ld="$ld" -v ck="$ck" -v dp="$dp" -v nm="$nm" \
-        -v ex="$ex" -v et="$et" -v hw="$hw" \
-        'BEGIN { printf "%9d %7.1f %6.3f %6.3f %6.1f %6.3f %6.2f %6.3f %6.3f %6.3f %7.3f %6.1f %6.0f %6.2f %6.2f\n",
-                 n, b / 1e6, fl, ld, ld / fl, ck, ck / ld, dp, nm, ex * 1e3, et * 1e3, hw / 1024,
-                 hw * 1024 / n, ld * 1e6 / n, ck * 1e6 / n }'
+        -v ex="$ex" -v et="$et" -v hw="$hw" -v hc="$hc" -v bl="$bl" -v bh="$bh" \
+        'BEGIN { bs = bl == "" ? "-" : sprintf("%.3f", bl)
+                 bb = bh == "" ? "-" : sprintf("%.0f", bh * 1024 / n)
+                 printf "%9d %6.1f %6.3f %6.3f %7s %5.1f %6.3f %5.2f %6.3f %6.3f %6.3f %7.3f %6.1f %6.0f %7s %6.0f %6.2f %6.2f\n",
+                 n, b / 1e6, fl, ld, bs, ld / fl, ck, ck / ld, dp, nm, ex * 1e3, et * 1e3, hw / 1024,
+                 hw * 1024 / n, bb, hc * 1024 / n, ld * 1e6 / n, ck * 1e6 / n }'
 done
