@@ -358,12 +358,15 @@ constant
 /* ---------------------------------------------------------------- errors */
 
 /* The message and where it stands, for a failed load to report. */
+/* After a lexical error the parser sees the end of the text: the place and
+ * the reason of the error code stay the lexical error's. */
 void ecprg_error(unsigned* pos, EcReader* r, const char* message) {
     const char* near = printLexeme(r, r->result);
     r->prg->error("%s line %d near '%s'", message, r->yyline, near);
-    r->error_pos = *pos;
-    SourcePos at = r->lines->at(*pos);
-    r->prg->set_error_code({"SYNTAX", "", std::to_string(at.line), std::to_string(at.column), near});
+    if (r->lexical_error.empty()) r->error_pos = *pos;
+    SourcePos at = r->lines->at(r->error_pos);
+    r->prg->set_error_code({"SYNTAX", "", std::to_string(at.line), std::to_string(at.column), near,
+                            r->lexical_error.empty() ? r->prg->error_msg() : r->lexical_error});
 }
 
 /* ---------------------------------------------------------------- symbols */

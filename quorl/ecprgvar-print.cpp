@@ -156,7 +156,7 @@ int EcPrgVar::dump(const Operation& op, int count, const char** parameters) {
         return TCL_OK;
     }
     if (!t.file) {
-        if (Tcl_GetStdChannel(TCL_STDOUT) == nullptr)
+        if (stdout_closed())
             return call_error({"IO", "stdout", "closed"}, "%s: standard output is closed",
                               operation);
         Verbose("--dumping in %s ....\n", "stdout");

@@ -162,8 +162,9 @@ int EcPrgVar::load(const Operation& op, int, const char** parameters) {
     if (status != 0 || program->name() == 0) {
         // What the reader found goes to the error code and the trace; the
         // message stays the load's own.
-        std::string reason =
-            failure.read_error ? strerror(failure.read_error) : program->error_msg();
+        std::string reason = failure.read_error        ? strerror(failure.read_error)
+                             : !failure.lexical.empty() ? failure.lexical
+                                                        : program->error_msg();
         if (!reason.empty()) Verbose("%s: %s\n", source, reason.c_str());
         ErrorWords code = {"SYNTAX",
                            source,

@@ -152,6 +152,7 @@ void lex_error(EcReader* r, const char* format, ...) {
     if (vsnprintf(msg, sizeof msg, format, ap) < 0) msg[0] = '\0';
     va_end(ap);
     r->prg->error("%s", msg);
+    r->lexical_error = msg;
 }
 
 // Copies the n characters of buffer into the next ring slot and makes it the

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ecprg.tab.h"  // token codes (258..295), ECPRG_STYPE, ecprg_parse
@@ -47,6 +48,7 @@ struct EcReader {
     int result = 0;                        // code of the last token returned
     unsigned token_pos = 0;                // its position (quorl/source.h)
     unsigned error_pos = 0;                // where a lexical or syntax error was met
+    std::string lexical_error;             // the message of a lexical error, if one
     SourceMap* lines;                      // where the lines of the text are recorded
     bool keep_positions = false;           // nodes and records keep positions (a file)
     std::unique_ptr<SourceMap> own_lines;  // the lines of a string

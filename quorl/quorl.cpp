@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "corvel/errors.h"
 #include "quorl/ecprgvar.h"
 
@@ -85,7 +87,37 @@ int monatoi(const char* text, int* value, bool* fits) {
     return 0;
 }
 
-bool stdout_closed() { return Tcl_GetStdChannel(TCL_STDOUT) == nullptr; }
+namespace {
+
+// What descriptor 1 was when the module was first loaded.
+struct FileIdentity {
+    bool open = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+FileIdentity identity_of(int fd) {
+    struct stat st {};
+    FileIdentity id;
+    if (fstat(fd, &st) == 0) id = FileIdentity{true, st.st_dev, st.st_ino};
+    return id;
+}
+
+const FileIdentity& original_stdout() {
+    static const FileIdentity original = identity_of(1);  // initialised once, by any thread
+    return original;
+}
+
+}  // namespace
+
+// After `close stdout', Tcl makes the next channel a script opens its
+// standard output, named "stdout", on descriptor 1: that is the script's
+// file, not the process's standard output, and only its identity tells.
+bool stdout_closed() {
+    if (Tcl_GetStdChannel(TCL_STDOUT) == nullptr) return true;
+    FileIdentity now = identity_of(1), then = original_stdout();
+    return !now.open || !then.open || now.device != then.device || now.inode != then.inode;
+}
 
 // --------------------------------------------------------------- Ctrl-C
 //
@@ -245,6 +277,7 @@ void Quorl::release() {
 }
 
 int run_quorl_Init(Tcl_Interp* interp) {
+    original_stdout();
     new Quorl(interp);  // held by its interpreter (forget_interp lets it go)
     return 0;
 }

@@ -26,7 +26,10 @@ int EcParseSource(EcPrg* prg, SymbolTable* symbols, ReadSource* source, ReadFail
         failure->where = prg->source().at(r.error_pos);
         failure->near = printLexeme(&r, r.result);
     }
-    if (failure) failure->read_error = r.read_error;
+    if (failure) {
+        failure->read_error = r.read_error;
+        failure->lexical = r.lexical_error;
+    }
     return status;
 }
 

@@ -39,6 +39,9 @@ struct ReadFailure {
     SourcePos where;     // {0, 0} when nothing went wrong
     std::string near;    // the token's text, "EOF" at the end of the text
     int read_error = 0;  // errno of a failed read of the file, 0 when none
+    // The lexical error that ended the text early (the parser's message,
+    // which replaces it in the program's error, then says only "EOF").
+    std::string lexical;
 };
 
 // Status of a parse whose reading was stopped (see ReadSource).
