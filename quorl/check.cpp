@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
@@ -75,25 +76,33 @@ private:
     bool _warnings;
     std::vector<Diagnostic> _out;
     std::vector<unsigned char> _seen;  // by symbol: a variable already checked
-    // By symbol, what a read of it touches in one place: its node + 1 (0
-    // for none) and whether it is read somewhere (2 once reported unused).
-    struct SymbolState {
-        int node = 0;
-        unsigned char used = 0;
-        // The leaf of this name may not hold its declared type and clock
-        // (linking an equation whose right side is that very leaf copies the
-        // variable's into it), or the name has several records.
-        unsigned char distrust = 0;
-    };
-    std::vector<SymbolState> _sym;
+    // By symbol, in separate tables so that the read of a leaf touches
+    // little memory: whether the name is read somewhere (one bit: a
+    // million names fit in the cache), whether its leaf may not hold its
+    // declared type and clock (linking an equation whose right side is
+    // that very leaf copies the variable's into it, or the name has several
+    // records; rare, so looked at only when some name is), its node + 1.
+    size_t _symbols = 0;
+    std::vector<uint64_t> _used;
+    std::vector<unsigned char> _distrust;
+    bool _any_distrust = false;
+    std::vector<int> _node_of;
+    void mark_used(size_t id) { _used[id >> 6] |= uint64_t{1} << (id & 63); }
+    bool is_used(size_t id) const { return (_used[id >> 6] >> (id & 63)) & 1; }
+    void distrust(size_t id) {
+        _distrust[id] = 1;
+        _any_distrust = true;
+    }
     // The dependency graph: a node per output and local, in the order they
     // are checked, its edges (the nodes its equation reads within the
     // instant) in CSR form. A tuple's members other than the first read the
-    // first, whose edges are the right side's.
+    // first, whose edges are the right side's. The evaluation records the
+    // symbols read; a pass made for the purpose turns them into nodes.
     std::vector<int> _node_symbol;  // by node
     std::vector<unsigned> _node_pos;
     std::vector<int> _start{0};     // node v's edges are _adj[_start[v] .. _start[v + 1])
     std::vector<int> _adj;
+    void symbols_to_nodes();
     // Buffers of the evaluation, kept from one equation to the next.
     struct Frame {
         Exp* e;
@@ -108,7 +117,7 @@ private:
 void Checker::read_notes() {
     for (const ReadNote& n : _prg->source().notes()) {
         if (n.kind == NOTE_READ) {
-            if ((size_t)n.subject < _sym.size()) _sym[(size_t)n.subject].used = 1;
+            if ((size_t)n.subject < _symbols) mark_used((size_t)n.subject);
             continue;
         }
         std::string who = quoted(n.subject);
@@ -152,7 +161,7 @@ void Checker::read_notes() {
                     add(true, n.pos, "clock", n.other,
                         "the clock of " + who + ", " + quoted(n.other) + ", is " +
                             type_name(clock->type()) + ", not bool");
-                if (n.other > 0 && (size_t)n.other < _sym.size()) _sym[(size_t)n.other].used = 1;
+                if (n.other > 0 && (size_t)n.other < _symbols) mark_used((size_t)n.other);
                 break;
             }
         }
@@ -160,13 +169,12 @@ void Checker::read_notes() {
 }
 
 // A reference leaf holds its name's declared type and clock: the record is
-// read only for a leaf that may not (see SymbolState::distrust).
+// read only for a leaf that may not (see _distrust).
 Value Checker::leaf(Exp* e) {
     size_t id = (size_t)e->ident();
-    if (id == 0 || id >= _sym.size()) return Value{nullptr, NO_CLOCK};
-    SymbolState& state = _sym[id];
-    state.used = 1;
-    if (!state.distrust) {
+    if (id == 0 || id >= _symbols) return Value{nullptr, NO_CLOCK};
+    mark_used(id);
+    if (!_any_distrust || !_distrust[id]) {
         bool flowing = e->nature() == INPUT_n || e->nature() == ECREF_n;
         return Value{e->type(), flowing ? e->clock() : ANY_CLOCK};
     }
@@ -181,11 +189,11 @@ Value Checker::leaf(Exp* e) {
 // more than once.
 void Checker::find_distrusted() {
     auto check_root = [this](Exp* root) {
-        if (!root || root->arity() != 0 || (size_t)root->ident() >= _sym.size()) return;
+        if (!root || root->arity() != 0 || (size_t)root->ident() >= _symbols) return;
         IdentInfo* info = _prg->get_ident_info(root->ident());
         if (!info || info->ec_ref() != root || info->type() != root->type() ||
             info->clock() != root->clock())
-            _sym[(size_t)root->ident()].distrust = 1;
+            distrust((size_t)root->ident());
     };
     for (const IdList* list : {&_prg->outputs(), &_prg->locals(), &_prg->assertions()}) {
         for (IntList* l = list->list(); l; l = l->tail()) {
@@ -197,8 +205,8 @@ void Checker::find_distrusted() {
         }
     }
     for (const ReadNote& n : _prg->source().notes())
-        if (n.kind == NOTE_REDECLARED && (size_t)n.subject < _sym.size())
-            _sym[(size_t)n.subject].distrust = 1;
+        if (n.kind == NOTE_REDECLARED && (size_t)n.subject < _symbols)
+            distrust((size_t)n.subject);
 }
 
 // The operator of a node as the text shows it.
@@ -316,8 +324,7 @@ Value Checker::evaluate(Exp* rhs, bool edges, Fault* tf, Fault* cf) {
         if (e->arity() == 0) {
             Value v = leaf(e);
             size_t id = (size_t)e->ident();
-            if (edges && !f.delayed && id < _sym.size() && _sym[id].node)
-                _adj.push_back(_sym[id].node - 1);
+            if (edges && !f.delayed && id < _symbols) _adj.push_back((int)id);
             _stack.pop_back();
             _values.push_back(v);
             continue;
@@ -354,8 +361,7 @@ void Checker::definition(IdentInfo* info) {
     Exp* rhs = def;
     if (tuple) {
         if (!def || def->nature() != PROJ_n || def->order() != 1) {
-            int leader = _sym[(size_t)tuple->head()].node;  // the member that reads
-            if (leader) _adj.push_back(leader - 1);
+            _adj.push_back(tuple->head());  // the member that reads
             return;
         }
         members.clear();
@@ -402,7 +408,7 @@ void Checker::equations() {
         for (IntList* l = list->list(); l; l = l->tail()) {
             IdentInfo* info = variable(l->head());
             if (!info || info->ident_mode() == INPUT_m || !first_time(l->head())) continue;
-            _sym[(size_t)l->head()].node = (int)_node_symbol.size() + 1;
+            _node_of[(size_t)l->head()] = (int)_node_symbol.size() + 1;
             _node_symbol.push_back(l->head());
             _node_pos.push_back(info->eq_pos());
         }
@@ -427,6 +433,24 @@ void Checker::equations() {
             add(true, info->eq_pos(), "type", 0,
                 "the assertion is " + type_name(v.type) + ", not bool");
     }
+}
+
+// The symbols the equations read become the nodes of the variables that
+// have one (outputs and locals); the others (inputs, constants) go. The
+// lookups are independent of each other, which lets the processor overlap
+// their cache misses.
+void Checker::symbols_to_nodes() {
+    size_t out = 0;
+    for (size_t v = 0; v + 1 < _start.size(); ++v) {
+        size_t begin = (size_t)_start[v], end = (size_t)_start[v + 1];
+        _start[v] = (int)out;
+        for (size_t k = begin; k < end; ++k) {
+            int node = _node_of[(size_t)_adj[k]];
+            if (node) _adj[out++] = node - 1;
+        }
+    }
+    _start.back() = (int)out;
+    _adj.resize(out);
 }
 
 // Tarjan's algorithm with its own stacks, over the graph in CSR form; a
@@ -550,8 +574,8 @@ void Checker::unused() {
         bool input = list == &_prg->inputs();
         for (IntList* l = list->list(); l; l = l->tail()) {
             IdentInfo* info = variable(l->head());
-            if (!info || _sym[(size_t)l->head()].used == 1) continue;
-            _sym[(size_t)l->head()].used = 2;  // reported
+            if (!info || is_used((size_t)l->head())) continue;
+            mark_used((size_t)l->head());  // reported once
             add(false, info->pos(), "unused", l->head(),
                 std::string(input ? "input " : "local ") + quoted(l->head()) + " is never used");
         }
@@ -559,11 +583,14 @@ void Checker::unused() {
 }
 
 std::vector<Diagnostic> Checker::run(long max_errors) {
-    size_t symbols = (size_t)_prg->symbols()->count() + 1;
-    _sym.assign(symbols, SymbolState{});
+    _symbols = (size_t)_prg->symbols()->count() + 1;
+    _used.assign((_symbols + 63) / 64, 0);
+    _distrust.assign(_symbols, 0);
+    _node_of.assign(_symbols, 0);
     find_distrusted();
     read_notes();
     equations();
+    symbols_to_nodes();
     causality();
     if (_warnings) unused();
     std::stable_sort(_out.begin(), _out.end(), [](const Diagnostic& a, const Diagnostic& b) {
