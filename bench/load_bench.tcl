@@ -12,33 +12,22 @@ wm withdraw .
 lassign $argv lib file dumpFile only
 load $lib Quorl
 
-proc hwm {} {
-    set f [open /proc/self/status]
-    regexp {VmHWM:\s+(\d+)} [read $f] -> kb
-    close $f
-    return $kb
-}
-
-proc seconds {script} {
-    set t0 [clock microseconds]
-    uplevel 1 $script
-    return [format %.6f [expr {([clock microseconds] - $t0) / 1e6}]]
-}
+source [file join [file dirname [info script]] measure.tcl]
 
 ecprg p
-set tLoad [seconds {p load $file}]
-set hwmLoad [hwm]
+set tLoad [elapsed {p load $file}]
+set hwmLoad [status_kb VmHWM]
 if {$only eq "load"} {
     puts "load $tLoad hwm_kb $hwmLoad"
     exit 0
 }
 # The whole check, its list of diagnostics made (the generated programs have
 # no errors, but their unused locals give warnings).
-set tCheck [seconds {set diagnostics [p check]}]
-set hwmCheck [hwm]
+set tCheck [elapsed {set diagnostics [p check]}]
+set hwmCheck [status_kb VmHWM]
 unset diagnostics
-set tDump [seconds {p dump $dumpFile}]
-set tNames [seconds {
+set tDump [elapsed {p dump $dumpFile}]
+set tNames [elapsed {
     foreach {count name type} {nb-ins in-name in-type nb-outs out-name out-type nb-locs loc-name loc-type} {
         set n [p $count]
         for {set i 0} {$i < $n} {incr i} {
@@ -50,8 +39,8 @@ set tNames [seconds {
 # Ten int terms: locals 0, 3, 7, 8, ... are ints on the base clock in every
 # generated program of at least 25 locals.
 set e "v0 + v3 + v7 + v8 + v11 + v15 + v16 + v19 + v23 + v24"
-set tExp [seconds {p exp $e}]
-set tExpType [seconds {set ty [p exp-type $e]}]
+set tExp [elapsed {p exp $e}]
+set tExpType [elapsed {set ty [p exp-type $e]}]
 if {$ty ne "int"} { error "exp-type gave '$ty'" }
 puts "load $tLoad check $tCheck dump $tDump names $tNames exp $tExp exptype $tExpType hwm_kb $hwmLoad hwm_ck_kb $hwmCheck"
 exit 0

@@ -13,23 +13,13 @@ wm withdraw .
 set lib [lindex $argv 0]
 load $lib Quorl
 
-proc rss {} {
-    set f [open /proc/self/status]
-    regexp {VmRSS:\s+(\d+)} [read $f] -> kb
-    close $f
-    return $kb
-}
-proc ms {script} {
-    set t0 [clock microseconds]
-    uplevel 1 $script
-    return [format %.1f [expr {([clock microseconds] - $t0) / 1e3}]]
-}
+source [file join [file dirname [info script]] measure.tcl]
 
 set n 10000
-set before [rss]
-set create [ms { for {set i 0} {$i < $n} {incr i} { ecprg p$i } }]
-set perObject [expr {([rss] - $before) * 1024 / $n}]
-set delete [ms { for {set i 0} {$i < $n} {incr i} { rename p$i {} } }]
+set before [status_kb VmRSS]
+set create [elapsed { for {set i 0} {$i < $n} {incr i} { ecprg p$i } } ms]
+set perObject [expr {([status_kb VmRSS] - $before) * 1024 / $n}]
+set delete [elapsed { for {set i 0} {$i < $n} {incr i} { rename p$i {} } } ms]
 
 proc churn {count withModule} {
     for {set i 0} {$i < $count} {incr i} {
@@ -45,9 +35,9 @@ proc churn {count withModule} {
 set growth {}
 foreach withModule {1 0} {
     churn 50 $withModule
-    set r0 [rss]
+    set r0 [status_kb VmRSS]
     churn 1000 $withModule
-    lappend growth [expr {[rss] - $r0}]
+    lappend growth [expr {[status_kb VmRSS] - $r0}]
 }
 puts "obj_bytes $perObject create_ms $create delete_ms $delete churn_kb [lindex $growth 0]\
     tk_churn_kb [lindex $growth 1]"
