@@ -2,7 +2,8 @@
 #   tclsh load_bench.tcl LIBZINDLE FILE.ec DUMPFILE ?load?
 # Prints one line of "name value" pairs: seconds for load, check, dump,
 # names (the name and type of every input, output and local), exp and
-# exp-type of a ten-term expression, and the peak resident memory (VmHWM) in
+# exp-type of a ten-term expression, var, deps, vars and uses, and the peak
+# resident memory (VmHWM) in
 # kB after the load (hwm_kb) and after the check (hwm_ck_kb: the checker's
 # own tables and its list of diagnostics come on top of the program). With
 # `load' at the end, only the load and its peak memory (for a library that
@@ -42,5 +43,13 @@ set e "v0 + v3 + v7 + v8 + v11 + v15 + v16 + v19 + v23 + v24"
 set tExp [elapsed {p exp $e}]
 set tExpType [elapsed {set ty [p exp-type $e]}]
 if {$ty ne "int"} { error "exp-type gave '$ty'" }
-puts "load $tLoad check $tCheck dump $tDump names $tNames exp $tExp exptype $tExpType hwm_kb $hwmLoad hwm_ck_kb $hwmCheck"
+# The program as data, on the local in the middle: its var and deps (one
+# name: independent of the size), vars and uses (linear).
+set mid v[expr {[p nb-locs] / 2}]
+set tVar [elapsed {p var $mid}]
+set tDeps [elapsed {p deps $mid}]
+set tVars [elapsed {p vars}]
+set tUses [elapsed {p uses $mid}]
+puts "load $tLoad check $tCheck dump $tDump names $tNames exp $tExp exptype $tExpType\
+    hwm_kb $hwmLoad hwm_ck_kb $hwmCheck var $tVar deps $tDeps vars $tVars uses $tUses"
 exit 0

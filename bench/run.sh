@@ -28,6 +28,11 @@ x=""
 [ -z "${DISPLAY:-}" ] && x="xvfb-run -a"
 
 median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+base_run() {
+    [ -n "${BASE_LIB:-}" ] || return 0
+    $x taskset -c 0 tclsh "$src/bench/load_bench.tcl" "$BASE_LIB" "$tmp/p.ec" "$tmp/d.lus" load \
+        | awk '{print "baseload", $2; print "basehwm", $4}' >> "$tmp/res"
+}
 
 printf '%9s %6s %6s %6s %7s %5s %6s %5s %6s %6s %6s %7s %6s %6s %7s %6s %6s %6s\n' \
     N MB fgetc load base_ld ld/fl check ck/ld dump names exp_ms expt_ms hwm_MB B/eq base_B ck_B us_ld us_ck
@@ -39,12 +44,12 @@ for n in $sizes; do
     i=0
     while [ $i -lt $runs ]; do
         taskset -c 0 "$build/fgetc_scan" "$tmp/p.ec" | awk '{print "fgetc", $1}' >> "$tmp/res"
+        # The other build runs first in every other round, so that neither
+        # always follows the same process.
+        [ $((i % 2)) -eq 1 ] && base_run
         $x taskset -c 0 tclsh "$src/bench/load_bench.tcl" "$build/libzindle.so" "$tmp/p.ec" "$tmp/d.lus" \
             | awk '{for (i = 1; i < NF; i += 2) print $i, $(i+1)}' >> "$tmp/res"
-        if [ -n "${BASE_LIB:-}" ]; then
-            $x taskset -c 0 tclsh "$src/bench/load_bench.tcl" "$BASE_LIB" "$tmp/p.ec" "$tmp/d.lus" load \
-                | awk '{print "baseload", $2; print "basehwm", $4}' >> "$tmp/res"
-        fi
+        [ $((i % 2)) -eq 0 ] && base_run
         i=$((i + 1))
     done
     m() { awk -v k="$1" '$1 == k {print $2}' "$tmp/res" | median; }
@@ -58,4 +63,10 @@ for n in $sizes; do
                  printf "%9d %6.1f %6.3f %6.3f %7s %5.1f %6.3f %5.2f %6.3f %6.3f %6.3f %7.3f %6.1f %6.0f %7s %6.0f %6.2f %6.2f\n",
                  n, b / 1e6, fl, ld, bs, ld / fl, ck, ck / ld, dp, nm, ex * 1e3, et * 1e3, hw / 1024,
                  hw * 1024 / n, bb, hc * 1024 / n, ld * 1e6 / n, ck * 1e6 / n }'
+    awk -v n="$n" -v va="$(m var)" -v de="$(m deps)" -v vs="$(m vars)" -v us="$(m uses)" \
+        'BEGIN { printf "%9d %8.1f %8.1f %8.1f %8.1f\n", n, va * 1e6, de * 1e6, vs * 1e3, us * 1e3 }' \
+        >> "$tmp/queries"
 done
+# The program as data: var and deps of one name (us), vars and uses (ms).
+printf '\n%9s %8s %8s %8s %8s\n' N var_us deps_us vars_ms uses_ms
+cat "$tmp/queries"

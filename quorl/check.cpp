@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
@@ -576,8 +577,11 @@ void Checker::unused() {
             IdentInfo* info = variable(l->head());
             if (!info || is_used((size_t)l->head())) continue;
             mark_used((size_t)l->head());  // reported once
-            add(false, info->pos(), "unused", l->head(),
-                std::string(input ? "input " : "local ") + quoted(l->head()) + " is never used");
+            const char* name = _prg->symbol(l->head());
+            std::string message;
+            message.reserve(strlen(name) + 24);
+            message.append(input ? "input '" : "local '").append(name).append("' is never used");
+            add(false, info->pos(), "unused", l->head(), std::move(message));
         }
     }
 }
@@ -593,16 +597,20 @@ std::vector<Diagnostic> Checker::run(long max_errors) {
     symbols_to_nodes();
     causality();
     if (_warnings) unused();
-    std::stable_sort(_out.begin(), _out.end(), [](const Diagnostic& a, const Diagnostic& b) {
-        return (a.pos ? a.pos : UINT_MAX) < (b.pos ? b.pos : UINT_MAX);
-    });
-    if (max_errors >= 0) {
-        long errors = 0;
-        size_t keep = 0;
-        while (keep < _out.size() && errors < max_errors) errors += _out[keep++].error;
-        _out.resize(keep);
+    // Source order, those without position last, each kind in the order
+    // found: sorted as keys (position, index), the diagnostics moved once.
+    std::vector<uint64_t> order(_out.size());
+    for (size_t i = 0; i < _out.size(); ++i)
+        order[i] = (uint64_t)(_out[i].pos ? _out[i].pos : UINT_MAX) << 32 | i;
+    std::sort(order.begin(), order.end());
+    std::vector<Diagnostic> sorted;
+    sorted.reserve(_out.size());
+    long errors = 0;
+    for (size_t k = 0; k < order.size() && (max_errors < 0 || errors < max_errors); ++k) {
+        sorted.push_back(std::move(_out[order[k] & 0xffffffffu]));
+        errors += sorted.back().error;
     }
-    return std::move(_out);
+    return sorted;
 }
 
 }  // namespace

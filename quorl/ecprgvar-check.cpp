@@ -43,8 +43,9 @@ int EcPrgVar::check(const Operation& op, int count, const char** parameters) {
         return o;
     };
     Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
+    size_t line = 0;  // the diagnostics come in source order
     for (const Diagnostic& d : found) {
-        SourcePos at = prg->source().at(d.pos);
+        SourcePos at = prg->source().at(d.pos, &line);
         const char* subject = d.subject ? (*symbols)[d.subject] : "";
         Tcl_Obj* items[12] = {keys[0], d.error ? error : warning,
                               keys[1], Tcl_NewIntObj(at.line),

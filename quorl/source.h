@@ -4,6 +4,7 @@
 #ifndef QUORL_SOURCE_H
 #define QUORL_SOURCE_H
 
+#include <cstddef>
 #include <vector>
 
 struct SourcePos {
@@ -40,6 +41,10 @@ public:
     // The line that starts at this offset follows.
     void new_line(unsigned offset) { _line_starts.push_back(offset); }
     SourcePos at(unsigned pos) const;
+    // The same for positions asked in increasing order: *line carries the
+    // line found from one call to the next (start it at 0), so that a walk
+    // through the whole text costs one pass over its lines.
+    SourcePos at(unsigned pos, size_t* line) const;
 
     void note(ReadNoteKind kind, int subject, unsigned pos, int other = 0, int owner = 0) {
         _notes.push_back(ReadNote{kind, subject, pos, other, owner});
