@@ -54,10 +54,6 @@ private:
         IdentMode m = info->ident_mode();
         return m == INPUT_m || m == OUTPUT_m || m == LOCAL_m ? info : nullptr;
     }
-    bool first_time(int id) {
-        if ((size_t)id >= _seen.size()) _seen.resize((size_t)id + 1, 0);
-        return !_seen[(size_t)id]++;
-    }
 
     void read_notes();
     void equations();
@@ -71,12 +67,12 @@ private:
         if (f.found && f.code) add(true, f.pos, f.code, f.subject, f.message);
     }
     void causality();
+    bool comes_first(int a, int b) const;
     void unused();
 
     EcPrg* _prg;
     bool _warnings;
     std::vector<Diagnostic> _out;
-    std::vector<unsigned char> _seen;  // by symbol: a variable already checked
     // By symbol, in separate tables so that the read of a leaf touches
     // little memory: whether the name is read somewhere (one bit: a
     // million names fit in the cache), whether its leaf may not hold its
@@ -408,13 +404,15 @@ void Checker::equations() {
     for (const IdList* list : {&_prg->outputs(), &_prg->locals()}) {
         for (IntList* l = list->list(); l; l = l->tail()) {
             IdentInfo* info = variable(l->head());
-            if (!info || info->ident_mode() == INPUT_m || !first_time(l->head())) continue;
+            // A name declared twice is one node.
+            if (!info || info->ident_mode() == INPUT_m || _node_of[(size_t)l->head()]) continue;
             _node_of[(size_t)l->head()] = (int)_node_symbol.size() + 1;
             _node_symbol.push_back(l->head());
             _node_pos.push_back(info->eq_pos());
         }
     }
     _start.reserve(_node_symbol.size() + 1);
+    _adj.reserve(_node_symbol.size() * 4);  // about what a generated program reads
     for (int symbol : _node_symbol) {
         IdentInfo* info = variable(symbol);
         if (!info->ec_def() && !info->eq_pos())
@@ -457,6 +455,14 @@ void Checker::symbols_to_nodes() {
 // Tarjan's algorithm with its own stacks, over the graph in CSR form; a
 // component of several variables, or one that reads itself, is a cycle,
 // reported at the first equation of its members with a chain through them.
+// Of two nodes, whether a's equation comes before b's: the one with a
+// position first, then the lower position, then the node checked first.
+bool Checker::comes_first(int a, int b) const {
+    unsigned pa = _node_pos[(size_t)a], pb = _node_pos[(size_t)b];
+    if ((pa != 0) != (pb != 0)) return pa != 0;
+    return pa != pb ? pa < pb : a < b;
+}
+
 void Checker::causality() {
     size_t nodes = _node_symbol.size();
     const std::vector<int>& start = _start;
@@ -470,6 +476,11 @@ void Checker::causality() {
     };
     std::vector<Mark> mark(nodes);
     std::vector<int> tarjan, call, edge;
+    struct Cycle {
+        int component;
+        int first;
+    };
+    std::vector<Cycle> cycles;
     int counter = 0, comps = 0;
     for (size_t root = 0; root < nodes; ++root) {
         if (mark[root].index >= 0) continue;
@@ -501,44 +512,37 @@ void Checker::causality() {
                 parent.low = std::min(parent.low, m.low);
             }
             if (m.low != m.index) continue;
-            int w;
-            do {
-                w = tarjan.back();
-                tarjan.pop_back();
+            // The component: its members are on top of Tarjan's stack. It
+            // is a cycle when it has several, or one that reads itself; it
+            // is reported at its member whose equation comes first.
+            size_t from = tarjan.size() - 1;
+            while (tarjan[from] != v) --from;
+            bool cycle = tarjan.size() - from > 1;
+            for (int k = start[(size_t)v]; !cycle && k < start[(size_t)v + 1]; ++k)
+                cycle = adj[(size_t)k] == v;
+            int first = v;
+            for (size_t i = from; i < tarjan.size(); ++i) {
+                int w = tarjan[i];
                 mark[(size_t)w].low = -1 - comps;
-            } while (w != v);
+                if (comes_first(w, first)) first = w;
+            }
+            tarjan.resize(from);
+            if (cycle) cycles.push_back(Cycle{comps, first});
             ++comps;
         }
     }
-    // The members of each component, and whether one reads itself.
-    std::vector<int> first_of(comps, -1), size_of(comps, 0);
-    std::vector<unsigned char> self(comps, 0);
-    std::vector<int> comp(nodes);
-    for (size_t v = 0; v < nodes; ++v) comp[v] = -1 - mark[v].low;
-    std::vector<Mark>().swap(mark);
-    for (size_t v = 0; v < nodes; ++v) {
-        int c = comp[v];
-        ++size_of[(size_t)c];
-        unsigned p = _node_pos[v];
-        int f = first_of[(size_t)c];
-        if (f < 0 || (p && (!_node_pos[(size_t)f] || p < _node_pos[(size_t)f])))
-            first_of[(size_t)c] = (int)v;
-        for (int k = start[v]; k < start[v + 1]; ++k)
-            if (adj[(size_t)k] == (int)v) self[(size_t)c] = 1;
-    }
     // A chain from the first member back to it: the shortest, by a search
     // within the component.
-    std::vector<int> parent(nodes, -1);
-    for (int c = 0; c < comps; ++c) {
-        if (size_of[(size_t)c] < 2 && !self[(size_t)c]) continue;
-        int s = first_of[(size_t)c];
+    std::vector<int> parent(cycles.empty() ? 0 : nodes, -1);
+    for (const Cycle& cycle : cycles) {
+        int c = cycle.component, s = cycle.first;
         std::vector<int> queue{s}, chain;
         int back = -1;
         for (size_t q = 0; q < queue.size() && back < 0; ++q) {
             int v = queue[q];
             for (int k = start[(size_t)v]; k < start[(size_t)v + 1]; ++k) {
                 int w = adj[(size_t)k];
-                if (comp[(size_t)w] != c) continue;
+                if (-1 - mark[(size_t)w].low != c) continue;
                 if (w == s) {
                     back = v;
                     break;
