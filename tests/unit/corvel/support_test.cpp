@@ -2,9 +2,8 @@
 // fractions, the pretty-printing stream and the diagnostics.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
+#include <pty.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -39,9 +38,6 @@ std::string written(const std::function<void(FILE*)>& f) {
     EXPECT_EQ(fclose(file), 0);
     return s;
 }
-std::string statistics(const StringTape& t) {
-    return written([&](FILE* f) { t.print_statistics(f); });
-}
 
 // ---------------------------------------------------------------- symbols
 
@@ -57,7 +53,7 @@ TEST(StringTape, HashCodesAndStatistics) {
                  {"123456789", (int)((0x1234567u + 0x89u) % 5041u)}};  // 9th byte: 2nd word
     for (auto& c : codes) EXPECT_EQ(c.code, t.hash_code(c.s)) << c.s;
     EXPECT_EQ("hash size  :  5041\noccupied   :     0\ncoll max   :     0\nnb strings :     0\n",
-              statistics(t));
+              written([&](FILE* f) { t.print_statistics(f); }));
     // A failed search over n items of a bucket raises coll max to n + 1 when n exceeds it:
     // "Abc" compares 2 (not above 2: no change), "1bc" compares 3.
     struct {
@@ -74,7 +70,7 @@ TEST(StringTape, HashCodesAndStatistics) {
         EXPECT_EQ(c.coll, t.coll_max()) << c.s;
     }
     EXPECT_EQ("hash size  :  5041\noccupied   :     1\ncoll max   :     4\nnb strings :     3\n",
-              statistics(t));
+              written([&](FILE* f) { t.print_statistics(f); }));
 }
 
 // Identifiers, texts, occupied and coll max agree with a model of chained
@@ -174,19 +170,13 @@ TEST(SymbolTable, AddFindCutPrintIterate) {
 
 // ---------------------------------------------------------------- lists
 
-std::vector<int> lengths(const IntList* l) {
-    std::vector<int> out;
-    for (; l; l = l->tail()) out.push_back(l->length());
-    return out;
-}
-
 // Lengths, concatenation and extraction are exercised by the program's
 // lists; here what the program does not use.
 TEST(IntList, PrintIterateAndLimits) {
     std::vector<int> values(25);
     for (int k = 0; k < 25; ++k) values[(size_t)k] = k;
     IntList* l = new IntList(values.data(), 25);
-    EXPECT_EQ(lengths(l).front(), 25);
+    EXPECT_EQ(l->length(), 25);
     EXPECT_EQ(
         "{ 0, 1, 2, 3, 4, 5, 6, 7, 8, 9,\n10, 11, 12, 13, 14, 15, 16, 17, 18, 19,\n"
         "20, 21, 22, 23, 24 }\n",
@@ -339,47 +329,10 @@ TEST_F(Diagnostics, TraceLevelsAndPipeMarkers) {
     }
 }
 
-// Standard error on a pseudo-terminal, so that isatty(2) holds.
-class TerminalStderr {
-public:
-    TerminalStderr() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
-            (slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY)) < 0)
-            return;
-        termios mode{};
-        tcgetattr(slave_, &mode);
-        cfmakeraw(&mode);
-        tcsetattr(slave_, TCSANOW, &mode);
-        fflush(stderr);
-        saved_ = dup(2);
-        dup2(slave_, 2);
-    }
-    ~TerminalStderr() {
-        fflush(stderr);
-        if (saved_ >= 0) dup2(saved_, 2);
-        for (int fd : {saved_, slave_, master_})
-            if (fd >= 0) close(fd);
-    }
-    bool ok() const { return saved_ >= 0; }
-    std::string take() {  // everything written since the last call
-        std::string text;
-        pollfd p{master_, POLLIN, 0};
-        char buffer[256];
-        ssize_t n;
-        while (poll(&p, 1, 50) > 0 && (p.revents & POLLIN) &&
-               (n = read(master_, buffer, sizeof buffer)) > 0)
-            text.append(buffer, n);
-        return text;
-    }
-
-private:
-    int master_ = -1, slave_ = -1, saved_ = -1;
-};
-
 // With period p the wheel first turns on call p (call 1 for p 0), then
 // every p + 1 calls, cycling | / - \ ; silent when not verbose or off a
-// terminal.
+// terminal. Standard error is a pseudo-terminal meanwhile, so that
+// isatty(2) holds.
 TEST_F(Diagnostics, Wheel) {
     const struct {
         int verbose, period, calls;
@@ -387,14 +340,22 @@ TEST_F(Diagnostics, Wheel) {
     } cases[] = {{1, 0, 5, "|\b,/\b,-\b,\\\b,|\b,"}, {2, 3, 9, ",,|\b,,,,/\b,,,"}, {0, 0, 2, ",,"}};
     for (const auto& c : cases) {
         SetUp();
-        TerminalStderr tty;
-        ASSERT_TRUE(tty.ok());
+        int master = -1, tty = -1;
+        ASSERT_EQ(openpty(&master, &tty, nullptr, nullptr, nullptr), 0);
+        fflush(stderr);
+        int saved = dup(2);
+        dup2(tty, 2);
         set_verbose_mode(c.verbose);
         std::string out;
         for (int i = 0; i < c.calls; i++) {
             EXPECT_EQ(VerboseWheel(c.period), c.verbose);
-            out += tty.take() + ",";
+            char buffer[16];
+            pollfd p{master, POLLIN, 0};
+            ssize_t n = poll(&p, 1, 50) > 0 ? read(master, buffer, sizeof buffer) : 0;
+            out.append(buffer, n > 0 ? (size_t)n : 0) += ",";
         }
+        dup2(saved, 2);
+        for (int fd : {saved, tty, master}) close(fd);
         EXPECT_EQ(out, c.out) << c.period;
     }
     CaptureStderr();
