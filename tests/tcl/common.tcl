@@ -53,3 +53,28 @@ proc runChild {script {env {}} {withTk 1}} {
     return $result
 }
 set ::childCount 0
+# Deletes the program objects p and q the tests make, where they exist.
+proc deleteObjects {} {
+    foreach o {p q} { if {[llength [info commands $o]]} { rename $o {} } }
+}
+# Runs the {call expected} rows in the caller, in order, and returns those
+# that differ as {call got expected}. A result is compared as it is; an error
+# as "! " and what follows the exact prefix "Quorl: bad `OBJ' call\n=> ",
+# OBJ being the call's first word ("!! message" without that prefix), then
+# with `withCode' a blank and the error code. Variables in `expected' are
+# substituted in the caller.
+proc checkRows {rows {withCode 0}} {
+    set bad {}
+    foreach {call expected} $rows {
+        set expected [uplevel 1 [list subst -nocommands -nobackslashes $expected]]
+        if {[catch {uplevel 1 $call} got]} {
+            set prefix "Quorl: bad `[lindex $call 0]' call\n=> "
+            if {[string first $prefix $got] == 0} {
+                set got "! [string range $got [string length $prefix] end]"
+            } else { set got "!! $got" }
+            if {$withCode} { append got " $::errorCode" }
+        }
+        if {$got ne $expected} { lappend bad $call $got $expected }
+    }
+    return $bad
+}
