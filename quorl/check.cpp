@@ -452,9 +452,6 @@ void Checker::symbols_to_nodes() {
     _adj.resize(out);
 }
 
-// Tarjan's algorithm with its own stacks, over the graph in CSR form; a
-// component of several variables, or one that reads itself, is a cycle,
-// reported at the first equation of its members with a chain through them.
 // Of two nodes, whether a's equation comes before b's: the one with a
 // position first, then the lower position, then the node checked first.
 bool Checker::comes_first(int a, int b) const {
@@ -463,6 +460,9 @@ bool Checker::comes_first(int a, int b) const {
     return pa != pb ? pa < pb : a < b;
 }
 
+// Tarjan's algorithm with its own stacks, over the graph in CSR form; a
+// component of several variables, or one that reads itself, is a cycle,
+// reported at the first equation of its members with a chain through them.
 void Checker::causality() {
     size_t nodes = _node_symbol.size();
     const std::vector<int>& start = _start;
