@@ -8,6 +8,7 @@
 #include "quorl/check.h"
 #include "quorl/ecprg.h"
 #include "quorl/ecprgvar.h"
+#include "quorl/quorl.h"
 
 // check ?-max N? ?-warnings 0|1?
 int EcPrgVar::check(const Operation& op, int count, const char** parameters) {

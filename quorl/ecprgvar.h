@@ -9,7 +9,7 @@
 
 #include <tcl.h>
 
-#include "quorl/quorl.h"
+#include "corvel/tcl_glue.h"
 
 class EcPrg;
 class EcType;

@@ -7,10 +7,6 @@
 #include <tcl.h>
 
 #include <atomic>
-#include <cstdarg>
-#include <new>
-#include <string>
-#include <vector>
 
 class EcPrgVar;
 
@@ -59,15 +55,6 @@ extern std::atomic<Quorl*> LAST_QUORL;
 // interpreter's Ctrl-C script runs afterwards).
 extern std::atomic<unsigned> SIGINT_COUNT;
 
-// Parses a base-10 integer like strtol; nonzero when no digit was consumed.
-// The value is converted to an int as C does (it wraps); *fits, when
-// given, says whether it fitted.
-int monatoi(const char* text, int* value, bool* fits = nullptr);
-
-// Whether standard output is closed on the Tcl side (descriptor 1 may then
-// belong to another file): nothing is written to it then.
-bool stdout_closed();
-
 // Creates the interpreter's Quorl; returns 0.
 int run_quorl_Init(Tcl_Interp* interp);
 
@@ -80,33 +67,5 @@ int QUORL_verbose(ClientData owner, Tcl_Interp* interp, int argc, const char* ar
 int QUORL_sigint(ClientData owner, Tcl_Interp* interp, int argc, const char* argv[]);
 // `ecprg': defined with the program objects.
 int QUORL_ecprg(ClientData client, Tcl_Interp* interp, int argc, const char* argv[]);
-
-// The words of an error code after ZINDLE: a class and its details.
-using ErrorWords = std::vector<std::string>;
-
-// Sets the error code {ZINDLE word ...}; returns TCL_ERROR.
-int set_error_code(Tcl_Interp* interp, const ErrorWords& words);
-
-// Sets `head' followed by the printf-formatted `format' as the interpreter
-// result, in a buffer from malloc handed to Tcl with free; never overruns,
-// whatever the lengths. Shared by cmd_error and the program objects'
-// call_error. Returns TCL_ERROR.
-int set_composed_error(Tcl_Interp* interp, const char* head, const char* format, va_list args);
-
-// Runs a command body so that no C++ exception reaches Tcl: running out of
-// memory, or anything else thrown, becomes a TCL_ERROR with a message.
-template <class Body>
-int guard_command(Tcl_Interp* interp, Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        Tcl_SetResult(interp, const_cast<char*>("Quorl: out of memory"), TCL_STATIC);
-        Tcl_SetErrorCode(interp, "ZINDLE", "MEMORY", nullptr);
-    } catch (...) {
-        Tcl_SetResult(interp, const_cast<char*>("Quorl: internal failure"), TCL_STATIC);
-        Tcl_SetErrorCode(interp, "ZINDLE", "INTERNAL", nullptr);
-    }
-    return TCL_ERROR;
-}
 
 #endif

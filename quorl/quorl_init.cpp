@@ -2,6 +2,7 @@
 #include <tcl.h>
 #include <tk.h>
 
+#include "corvel/tcl_glue.h"
 #include "quorl/quorl.h"
 #include "zindle/tcl_init_lustre.h"
 #include "zindle/tcl_timer.h"

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "quorl/quorl.h"
+#include "corvel/tcl_glue.h"
 
 // The pending records of one interpreter, most recent first; kept as the
 // interpreter's associated data and freed with it.
