@@ -16,6 +16,7 @@
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 #include "quorl/ecprgvar.h"
+#include "quorl/options.h"
 #include "quorl/lexer.h"
 #include "quorl/quorl.h"
 #include "quorl/reader.h"
@@ -342,10 +343,13 @@ static void drop_equation(EcPrg* prg, IdentInfo* info) {
 // define ?-replace? var|{var ...} expression: the equation of an output or
 // local, or of the members of a tuple, as eq checks it.
 int EcPrgVar::define(const Operation& op, int count, const char** parameters) {
-    bool replace = count == 3 && strcmp(parameters[0], "-replace") == 0;
-    if (count == 3 && !replace) return usage_error(op);
-    const char* names = parameters[replace ? 1 : 0];
-    const char* text = parameters[replace ? 2 : 1];
+    // The options stand before the last two words.
+    static const std::vector<OptionSpec> options = {{"-replace", false, true}};
+    OptionWords given = read_options(options, count - 2, parameters, true);
+    if (given.status != OptionWords::OK) return usage_error(op);
+    bool replace = given.given(0);
+    const char* names = parameters[count - 2];
+    const char* text = parameters[count - 1];
     int n = 0;
     const char** words = nullptr;
     if (Tcl_SplitList(owner->interp, names, &n, &words) != TCL_OK) return usage_error(op);

@@ -8,25 +8,27 @@
 #include "quorl/check.h"
 #include "quorl/ecprg.h"
 #include "quorl/ecprgvar.h"
+#include "quorl/options.h"
 #include "quorl/quorl.h"
 
 // check ?-max N? ?-warnings 0|1?
 int EcPrgVar::check(const Operation& op, int count, const char** parameters) {
-    long max_errors = -1;
-    int warnings = 1;
-    if (count % 2 != 0) return usage_error(op);
-    for (int i = 0; i < count; i += 2) {
+    static const std::vector<OptionSpec> options = {{"-max", true, false},
+                                                    {"-warnings", true, false}};
+    OptionWords given = read_options(options, count, parameters, true);
+    if (given.status != OptionWords::OK) return usage_error(op);
+    long values[2] = {-1, 1};  // no limit, warnings
+    for (int k = 0; k < 2; ++k) {
+        if (!given.given(k)) continue;
+        const char* text = given.value[(size_t)k];
         char* end = nullptr;
-        long value = strtol(parameters[i + 1], &end, 10);
-        if (end == parameters[i + 1] || *end != '\0' || value < 0) return usage_error(op);
-        if (strcmp(parameters[i], "-max") == 0)
-            max_errors = value;
-        else if (strcmp(parameters[i], "-warnings") == 0 && value <= 1)
-            warnings = (int)value;
-        else
-            return usage_error(op);
+        values[k] = strtol(text, &end, 10);
+        if (end == text || *end != '\0' || values[k] < 0) return usage_error(op);
     }
-    std::vector<Diagnostic> found = check_program(prg, warnings != 0, max_errors);
+    long max_errors = values[0];
+    if (values[1] > 1) return usage_error(op);
+    bool warnings = values[1] != 0;
+    std::vector<Diagnostic> found = check_program(prg, warnings, max_errors);
     // The keys and the fixed words are shared by every dict.
     Tcl_Obj* keys[6];
     const char* names[6] = {"severity", "line", "column", "code", "subject", "message"};

@@ -12,6 +12,7 @@
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 #include "quorl/ecprgvar.h"
+#include "quorl/options.h"
 #include "quorl/quorl.h"
 #include "quorl/typing.h"
 
@@ -99,12 +100,14 @@ IdentInfo* EcPrgVar::named_variable(const Operation& op, const char* text) {
 int EcPrgVar::vars(const Operation& op, int count, const char** parameters) {
     const IdList* lists[] = {&prg->inputs(), &prg->outputs(), &prg->locals(), &prg->usr_consts()};
     const char* kinds[] = {"input", "output", "local", "const"};
+    static const std::vector<OptionSpec> options = {{"-kind", true, true}};
+    OptionWords given = read_options(options, count, parameters, true);
+    if (given.status != OptionWords::OK) return usage_error(op);
     int first = 0, last = 3;
-    if (count > 0) {
-        if (count != 2 || strcmp(parameters[0], "-kind") != 0) return usage_error(op);
+    if (given.given(0)) {
         first = -1;
         for (int k = 0; k < 4; ++k)
-            if (strcmp(parameters[1], kinds[k]) == 0) first = last = k;
+            if (strcmp(given.value[0], kinds[k]) == 0) first = last = k;
         if (first < 0) return usage_error(op);
     }
     Tcl_Obj* result = Tcl_NewListObj(0, nullptr);

@@ -21,6 +21,7 @@
 #include "corvel/pty.h"
 #include "quorl/ecprg.h"
 #include "quorl/ecprgvar.h"
+#include "quorl/options.h"
 #include "quorl/quorl.h"
 
 namespace {
@@ -32,23 +33,19 @@ struct Target {
     const char* file = nullptr;     // a file name
 };
 
-// Options -ec and -channel <name>, each once, and at most one file name (a
-// file named like an option is written ./-ec).
+// Options -ec and (for dump) -channel <name>, each once, and at most one
+// file name (a file named like an option is written ./-ec).
 bool parse_target(int count, const char** parameters, bool files, Target* t) {
-    int positional = 0;
-    for (int i = 0; i < count; ++i) {
-        if (strcmp(parameters[i], "-ec") == 0) {
-            if (t->ec) return false;
-            t->ec = true;
-        } else if (files && strcmp(parameters[i], "-channel") == 0) {
-            if (t->channel || i + 1 == count) return false;
-            t->channel = parameters[++i];
-        } else {
-            ++positional;
-            t->file = parameters[i];
-        }
-    }
-    return positional <= (files ? 1 : 0) && !(t->channel && t->file);
+    static const std::vector<OptionSpec> dump_options = {{"-ec", false, true},
+                                                         {"-channel", true, true}};
+    static const std::vector<OptionSpec> text_options = {{"-ec", false, true}};
+    OptionWords given = read_options(files ? dump_options : text_options, count, parameters, false);
+    if (given.status != OptionWords::OK || given.positional.size() > (files ? 1u : 0u))
+        return false;
+    t->ec = given.given(0);
+    t->channel = files ? given.value[1] : nullptr;
+    t->file = given.positional.empty() ? nullptr : given.positional[0];
+    return !(t->channel && t->file);
 }
 
 // A stdio stream onto a Tcl channel: what the printer writes goes through
