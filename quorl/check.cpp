@@ -3,7 +3,7 @@
 // quorl/typing.h, from the declared types of the names it reads: the types
 // linking copied into the nodes are not trusted), its clock, and the
 // variables it reads within the instant; those reads make the dependency
-// graph whose strongly connected components are the causality cycles.
+// graph (quorl/depgraph.h) whose cycles are causality errors.
 #include "quorl/check.h"
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "corvel/symbols.h"
+#include "quorl/depgraph.h"
 #include "quorl/ecprg.h"
 #include "quorl/typing.h"
 
@@ -36,7 +37,7 @@ struct Fault {
 
 class Checker {
 public:
-    Checker(EcPrg* prg, bool warnings) : _prg(prg), _warnings(warnings) {}
+    Checker(EcPrg* prg, bool warnings) : _prg(prg), _warnings(warnings), _graph(prg) {}
     std::vector<Diagnostic> run(long max_errors);
 
 private:
@@ -68,6 +69,7 @@ private:
     }
     void causality();
     bool comes_first(int a, int b) const;
+    std::string chain_text(const std::vector<int>& chain) const;
     void unused();
 
     EcPrg* _prg;
@@ -83,23 +85,16 @@ private:
     std::vector<uint64_t> _used;
     std::vector<unsigned char> _distrust;
     bool _any_distrust = false;
-    std::vector<int> _node_of;
     void mark_used(size_t id) { _used[id >> 6] |= uint64_t{1} << (id & 63); }
     bool is_used(size_t id) const { return (_used[id >> 6] >> (id & 63)) & 1; }
     void distrust(size_t id) {
         _distrust[id] = 1;
         _any_distrust = true;
     }
-    // The dependency graph: a node per output and local, in the order they
-    // are checked, its edges (the nodes its equation reads within the
-    // instant) in CSR form. A tuple's members other than the first read the
-    // first, whose edges are the right side's. The evaluation records the
-    // symbols read; a pass made for the purpose turns them into nodes.
-    std::vector<int> _node_symbol;  // by node
-    std::vector<unsigned> _node_pos;
-    std::vector<int> _start{0};     // node v's edges are _adj[_start[v] .. _start[v + 1])
-    std::vector<int> _adj;
-    void symbols_to_nodes();
+    // The dependency graph: its nodes are checked in order, and the
+    // evaluation of each one's equation gives its edges.
+    DepGraph _graph;
+    std::vector<unsigned> _node_pos;  // where each node's equation was read
     // Buffers of the evaluation, kept from one equation to the next.
     struct Frame {
         Exp* e;
@@ -195,10 +190,7 @@ void Checker::find_distrusted() {
     for (const IdList* list : {&_prg->outputs(), &_prg->locals(), &_prg->assertions()}) {
         for (IntList* l = list->list(); l; l = l->tail()) {
             IdentInfo* info = _prg->get_ident_info(l->head());
-            Exp* def = info ? info->ec_def() : nullptr;
-            if (def && info->tuple_linked() && def->nature() == PROJ_n && def->arity() > 0)
-                def = def->operand(0);
-            check_root(def);
+            check_root(info ? info->right_side() : nullptr);
         }
     }
     for (const ReadNote& n : _prg->source().notes())
@@ -321,7 +313,7 @@ Value Checker::evaluate(Exp* rhs, bool edges, Fault* tf, Fault* cf) {
         if (e->arity() == 0) {
             Value v = leaf(e);
             size_t id = (size_t)e->ident();
-            if (edges && !f.delayed && id < _symbols) _adj.push_back((int)id);
+            if (edges && !f.delayed) _graph.add_read((int)id);
             _stack.pop_back();
             _values.push_back(v);
             continue;
@@ -332,7 +324,7 @@ Value Checker::evaluate(Exp* rhs, bool edges, Fault* tf, Fault* cf) {
             if (f.next == 0)
                 for (int k = 1; k < e->arity(); ++k) __builtin_prefetch(e->operand(k));
             Exp* o = e->operand(f.next++);
-            bool delayed = f.delayed || e->nature() == PRE_n;
+            bool delayed = f.delayed || delays_reads(e->nature());
             if (o)
                 _stack.push_back(Frame{o, 0, delayed});  // f is stale now
             else
@@ -351,20 +343,14 @@ Value Checker::evaluate(Exp* rhs, bool edges, Fault* tf, Fault* cf) {
 // One equation (a tuple's at its first member): its faults, the agreement
 // of its type and clock with its variables', its dependencies.
 void Checker::definition(IdentInfo* info) {
-    Exp* def = info->ec_def();
-    IntList* tuple = info->tuple_linked();
+    if (_graph.read_tuple_head(info)) return;
     std::vector<int>& members = _members;
     members.assign(1, info->ident());
-    Exp* rhs = def;
-    if (tuple) {
-        if (!def || def->nature() != PROJ_n || def->order() != 1) {
-            _adj.push_back(tuple->head());  // the member that reads
-            return;
-        }
+    if (IntList* tuple = info->tuple_linked()) {
         members.clear();
         for (IntList* m = tuple; m; m = m->tail()) members.push_back(m->head());
-        rhs = def->arity() > 0 ? def->operand(0) : nullptr;
     }
+    Exp* rhs = info->right_side();
     if (!rhs) return;
     unsigned pos = info->eq_pos();
     Fault tf, cf;
@@ -401,26 +387,18 @@ void Checker::definition(IdentInfo* info) {
 }
 
 void Checker::equations() {
-    for (const IdList* list : {&_prg->outputs(), &_prg->locals()}) {
-        for (IntList* l = list->list(); l; l = l->tail()) {
-            IdentInfo* info = variable(l->head());
-            // A name declared twice is one node.
-            if (!info || info->ident_mode() == INPUT_m || _node_of[(size_t)l->head()]) continue;
-            _node_of[(size_t)l->head()] = (int)_node_symbol.size() + 1;
-            _node_symbol.push_back(l->head());
-            _node_pos.push_back(info->eq_pos());
-        }
-    }
-    _start.reserve(_node_symbol.size() + 1);
-    _adj.reserve(_node_symbol.size() * 4);  // about what a generated program reads
-    for (int symbol : _node_symbol) {
+    _node_pos.reserve((size_t)_graph.size());
+    for (int v = 0; v < _graph.size(); ++v) {
+        int symbol = _graph.symbol(v);
         IdentInfo* info = variable(symbol);
+        _node_pos.push_back(info->eq_pos());
         if (!info->ec_def() && !info->eq_pos())
             add(true, info->pos(), "undefined", symbol, quoted(symbol) + " has no equation");
         else
             definition(info);
-        _start.push_back((int)_adj.size());
+        _graph.end_node();
     }
+    _graph.finish();
     for (IntList* l = _prg->assertions().list(); l; l = l->tail()) {
         IdentInfo* info = _prg->get_ident_info(l->head());
         if (!info || !info->ec_def()) continue;
@@ -434,24 +412,6 @@ void Checker::equations() {
     }
 }
 
-// The symbols the equations read become the nodes of the variables that
-// have one (outputs and locals); the others (inputs, constants) go. The
-// lookups are independent of each other, which lets the processor overlap
-// their cache misses.
-void Checker::symbols_to_nodes() {
-    size_t out = 0;
-    for (size_t v = 0; v + 1 < _start.size(); ++v) {
-        size_t begin = (size_t)_start[v], end = (size_t)_start[v + 1];
-        _start[v] = (int)out;
-        for (size_t k = begin; k < end; ++k) {
-            int node = _node_of[(size_t)_adj[k]];
-            if (node) _adj[out++] = node - 1;
-        }
-    }
-    _start.back() = (int)out;
-    _adj.resize(out);
-}
-
 // Of two nodes, whether a's equation comes before b's: the one with a
 // position first, then the lower position, then the node checked first.
 bool Checker::comes_first(int a, int b) const {
@@ -460,118 +420,35 @@ bool Checker::comes_first(int a, int b) const {
     return pa != pb ? pa < pb : a < b;
 }
 
-// Tarjan's algorithm with its own stacks, over the graph in CSR form; a
-// component of several variables, or one that reads itself, is a cycle,
-// reported at the first equation of its members with a chain through them.
+// A component of several variables, or of one that reads itself, is a
+// cycle, reported at the first equation of its members with the shortest
+// chain through them.
 void Checker::causality() {
-    size_t nodes = _node_symbol.size();
-    const std::vector<int>& start = _start;
-    const std::vector<int>& adj = _adj;
-    // One place per node, so that following an edge touches one cache line:
-    // its visit index and low link while it is on Tarjan's stack, and once
-    // it has a component, -1 - that component in place of the low link.
-    struct Mark {
-        int index = -1;
-        int low = 0;
-    };
-    std::vector<Mark> mark(nodes);
-    std::vector<int> tarjan, call, edge;
-    struct Cycle {
-        int component;
-        int first;
-    };
-    std::vector<Cycle> cycles;
-    int counter = 0, comps = 0;
-    for (size_t root = 0; root < nodes; ++root) {
-        if (mark[root].index >= 0) continue;
-        call.push_back((int)root);
-        edge.push_back(start[root]);
-        mark[root].index = mark[root].low = counter++;
-        tarjan.push_back((int)root);
-        while (!call.empty()) {
-            int v = call.back();
-            int& k = edge.back();
-            if (k < start[(size_t)v + 1]) {
-                int wi = adj[(size_t)k++];
-                Mark& w = mark[(size_t)wi];
-                if (w.index < 0) {
-                    w.index = w.low = counter++;
-                    tarjan.push_back(wi);
-                    call.push_back(wi);
-                    edge.push_back(start[(size_t)wi]);
-                } else if (w.low >= 0) {  // on the stack
-                    mark[(size_t)v].low = std::min(mark[(size_t)v].low, w.index);
-                }
-                continue;
-            }
-            call.pop_back();
-            edge.pop_back();
-            Mark& m = mark[(size_t)v];
-            if (!call.empty()) {
-                Mark& parent = mark[(size_t)call.back()];
-                parent.low = std::min(parent.low, m.low);
-            }
-            if (m.low != m.index) continue;
-            // The component: its members are on top of Tarjan's stack. It
-            // is a cycle when it has several, or one that reads itself; it
-            // is reported at its member whose equation comes first.
-            size_t from = tarjan.size() - 1;
-            while (tarjan[from] != v) --from;
-            bool cycle = tarjan.size() - from > 1;
-            for (int k = start[(size_t)v]; !cycle && k < start[(size_t)v + 1]; ++k)
-                cycle = adj[(size_t)k] == v;
-            int first = v;
-            for (size_t i = from; i < tarjan.size(); ++i) {
-                int w = tarjan[i];
-                mark[(size_t)w].low = -1 - comps;
-                if (comes_first(w, first)) first = w;
-            }
-            tarjan.resize(from);
-            if (cycle) cycles.push_back(Cycle{comps, first});
-            ++comps;
-        }
-    }
-    // A chain from the first member back to it: the shortest, by a search
-    // within the component.
-    std::vector<int> parent(cycles.empty() ? 0 : nodes, -1);
-    for (const Cycle& cycle : cycles) {
-        int c = cycle.component, s = cycle.first;
-        std::vector<int> queue{s}, chain;
-        int back = -1;
-        for (size_t q = 0; q < queue.size() && back < 0; ++q) {
-            int v = queue[q];
-            for (int k = start[(size_t)v]; k < start[(size_t)v + 1]; ++k) {
-                int w = adj[(size_t)k];
-                if (-1 - mark[(size_t)w].low != c) continue;
-                if (w == s) {
-                    back = v;
-                    break;
-                }
-                if (parent[(size_t)w] < 0) {
-                    parent[(size_t)w] = v;
-                    queue.push_back(w);
-                }
-            }
-        }
-        for (int v = back; v != s && v >= 0; v = parent[(size_t)v]) chain.push_back(v);
-        chain.push_back(s);
-        std::reverse(chain.begin(), chain.end());
-        chain.push_back(s);
-        for (int v : queue) parent[(size_t)v] = -1;
-        std::string text;
-        const size_t shown = 12;
-        for (size_t i = 0; i < chain.size(); ++i) {
-            if (chain.size() > 2 * shown && i == shown) {
-                text += " -> ... (" + std::to_string(chain.size() - 2 * shown) + " more)";
-                i = chain.size() - shown;
-            }
-            if (i) text += " -> ";
-            text += _prg->symbol(_node_symbol[(size_t)chain[i]]);
-        }
-        int subject = _node_symbol[(size_t)s];
+    DepGraph::Components comps = _graph.components();
+    for (int c : comps.cycles) {
+        int s = comps.members[(size_t)comps.start[(size_t)c]];
+        for (int k = comps.start[(size_t)c]; k < comps.start[(size_t)c + 1]; ++k)
+            if (comes_first(comps.members[(size_t)k], s)) s = comps.members[(size_t)k];
+        int subject = _graph.symbol(s);
         add(true, _node_pos[(size_t)s], "cycle", subject,
-            quoted(subject) + " depends on itself within one instant: " + text);
+            quoted(subject) + " depends on itself within one instant: " +
+                chain_text(_graph.cycle_chain(comps, s)));
     }
+}
+
+// The names of a chain, its middle elided when it is long.
+std::string Checker::chain_text(const std::vector<int>& chain) const {
+    std::string text;
+    const size_t shown = 12;
+    for (size_t i = 0; i < chain.size(); ++i) {
+        if (chain.size() > 2 * shown && i == shown) {
+            text += " -> ... (" + std::to_string(chain.size() - 2 * shown) + " more)";
+            i = chain.size() - shown;
+        }
+        if (i) text += " -> ";
+        text += _prg->symbol(_graph.symbol(chain[i]));
+    }
+    return text;
 }
 
 void Checker::unused() {
@@ -594,11 +471,9 @@ std::vector<Diagnostic> Checker::run(long max_errors) {
     _symbols = (size_t)_prg->symbols()->count() + 1;
     _used.assign((_symbols + 63) / 64, 0);
     _distrust.assign(_symbols, 0);
-    _node_of.assign(_symbols, 0);
     find_distrusted();
     read_notes();
     equations();
-    symbols_to_nodes();
     causality();
     if (_warnings) unused();
     // Source order, those without position last, each kind in the order

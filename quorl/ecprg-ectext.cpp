@@ -165,7 +165,7 @@ void EcTextWriter::variables(IntList* l, bool one) {
 void EcTextWriter::equations(IntList* l) {
     for (IntList* p = l; p; p = p->tail()) {
         IdentInfo* info = _prg->get_ident_info(p->head());
-        Exp* def = info ? info->ec_def() : nullptr;
+        Exp* def = info ? info->right_side() : nullptr;
         if (!def) continue;
         IntList* members = info->tuple_linked();
         if (members && !_tuples_written.insert(members).second) continue;
@@ -180,9 +180,8 @@ void EcTextWriter::equations(IntList* l) {
                 put(symbol(m->head()));
             }
             put(") = ");
-            if (def->nature() == PROJ_n) def = def->arity() > 0 ? def->operand(0) : nullptr;
         }
-        if (def) def->print_def(_out, _prg->symbols());
+        def->print_def(_out, _prg->symbols());
         put(";");
     }
 }

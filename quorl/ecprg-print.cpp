@@ -471,14 +471,14 @@ void ProgramWriter::equations(IntList* l) {
             put(";");
             continue;
         }
-        if (def->nature() != PROJ_n || def->order() != 1) continue;
+        if (info->tuple_order() != 1) continue;
         _out->cr();
         for (IntList* m = members; m; m = m->tail()) {
             if (m != members) put(", ");
             put(symbol(m->head()));
         }
         put(" = ");
-        if (def->arity() > 0 && def->operand(0)) def->operand(0)->print_def(_out, _prg->symbols());
+        if (Exp* rhs = info->right_side()) rhs->print_def(_out, _prg->symbols());
         put(";");
     }
 }

@@ -10,6 +10,7 @@
 
 #include "corvel/pty.h"
 #include "corvel/symbols.h"
+#include "quorl/depgraph.h"
 #include "quorl/ecprg.h"
 #include "quorl/ecprgvar.h"
 #include "quorl/options.h"
@@ -35,32 +36,6 @@ const char* kind_of(IdentMode mode) {
         case USR_CONST_m:
         case ENUM_CONST_m: return "const";
         default: return nullptr;
-    }
-}
-
-// The right side of a variable's equation: the tuple's own for a member.
-Exp* right_side(IdentInfo* info) {
-    Exp* def = info->ec_def();
-    if (def && info->tuple_linked() && def->nature() == PROJ_n && def->arity() > 0)
-        return def->operand(0);
-    return def;
-}
-
-// The variables and constants an expression reads, in order of first use,
-// each once; iterative, so that depth costs no call depth.
-void read_names(const EcPrg* prg, Exp* root, std::vector<int>* out, std::unordered_set<int>* seen) {
-    std::vector<Exp*> stack{root};
-    while (!stack.empty()) {
-        Exp* e = stack.back();
-        stack.pop_back();
-        if (!e) continue;
-        if (e->arity() == 0) {
-            IdentInfo* info = e->ident() ? prg->get_ident_info(e->ident()) : nullptr;
-            if (info && kind_of(info->ident_mode()) && seen->insert(e->ident()).second)
-                out->push_back(e->ident());
-            continue;
-        }
-        for (int i = e->arity(); i-- > 0;) stack.push_back(e->operand(i));
     }
 }
 
@@ -128,7 +103,7 @@ int EcPrgVar::var(const Operation& op, int, const char** parameters) {
     put_pair(dict, "clock",
              text_obj(clock > 0 && clock != prg->base_clock() ? (*symbols)[clock] : ""));
     bool defined = info->ident_mode() == OUTPUT_m || info->ident_mode() == LOCAL_m;
-    Exp* rhs = defined ? right_side(info) : nullptr;
+    Exp* rhs = defined ? info->right_side() : nullptr;
     put_pair(dict, "equation", text_obj(rhs ? expression_text(rhs) : ""));
     Tcl_Obj* tuple = Tcl_NewListObj(0, nullptr);
     for (IntList* m = defined ? info->tuple_linked() : nullptr; m; m = m->tail())
@@ -206,16 +181,19 @@ int EcPrgVar::asserts(const Operation&, int, const char**) {
     return TCL_OK;
 }
 
-// deps var: what its equation reads, in order of first use.
+// deps var: the variables and constants its equation reads, in order of
+// first use, each once.
 int EcPrgVar::deps(const Operation& op, int, const char** parameters) {
     IdentInfo* info = named_variable(op, parameters[0]);
     if (!info) return TCL_ERROR;
-    std::vector<int> names;
     std::unordered_set<int> seen;
     bool defined = info->ident_mode() == OUTPUT_m || info->ident_mode() == LOCAL_m;
-    if (Exp* rhs = defined ? right_side(info) : nullptr) read_names(prg, rhs, &names, &seen);
     Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
-    for (int n : names) Tcl_ListObjAppendElement(nullptr, result, text_obj((*symbols)[n]));
+    for_each_read(defined ? info->right_side() : nullptr, [&](int id, bool) {
+        IdentInfo* read = prg->get_ident_info(id);
+        if (read && kind_of(read->ident_mode()) && seen.insert(id).second)
+            Tcl_ListObjAppendElement(nullptr, result, text_obj((*symbols)[id]));
+    });
     Tcl_SetObjResult(owner->interp, result);
     return TCL_OK;
 }
@@ -227,20 +205,12 @@ int EcPrgVar::uses(const Operation& op, int, const char** parameters) {
     if (!target) return TCL_ERROR;
     Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
     std::unordered_set<int> listed;
-    std::vector<Exp*> stack;
     for (const IdList* list : {&prg->outputs(), &prg->locals()}) {
         for (IntList* l = list->list(); l; l = l->tail()) {
             IdentInfo* info = prg->get_ident_info(l->head());
-            Exp* rhs = info ? right_side(info) : nullptr;
             bool reads = false;
-            stack.assign(1, rhs);
-            while (!stack.empty() && !reads) {
-                Exp* e = stack.back();
-                stack.pop_back();
-                if (!e) continue;
-                reads = e->arity() == 0 && e->ident() == target->ident();
-                for (int i = e->arity(); i-- > 0;) stack.push_back(e->operand(i));
-            }
+            for_each_read(info ? info->right_side() : nullptr,
+                          [&](int id, bool) { reads = reads || id == target->ident(); });
             if (reads && listed.insert(l->head()).second)
                 Tcl_ListObjAppendElement(nullptr, result, text_obj((*symbols)[l->head()]));
         }

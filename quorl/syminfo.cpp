@@ -31,6 +31,16 @@ void IdentInfo::ecref_link(Exp* e) {
     take_declaration(e, _type, _clock);
 }
 
+// A member of a tuple equation is defined by its projection of the tuple.
+int IdentInfo::tuple_order() const {
+    return _tuple && _def && _def->nature() == PROJ_n ? _def->order() : 0;
+}
+
+Exp* IdentInfo::right_side() const {
+    if (tuple_order() > 0 && _def->arity() > 0) return _def->operand(0);
+    return _def;
+}
+
 // ------------------------------------------------------------------ FuncInfo
 
 FuncInfo::FuncInfo(int ident, FuncMode mode, EcType* inputs_type, EcType* outputs_type,

@@ -62,6 +62,14 @@ public:
     // The variables of the tuple equation that defines this one (shared by
     // them, owned by the program), or null.
     IntList* tuple_linked() const { return _tuple; }
+    // The right side of the variable's equation: the expression it was
+    // given or, for a member of a tuple equation, the tuple's right side,
+    // which the members share; null when none.
+    Exp* right_side() const;
+    // The variable's place in its tuple equation, from 1 (the first member
+    // is the one that writes and evaluates the equation); 0 when its
+    // equation is not a tuple's.
+    int tuple_order() const;
     int index_in_list() const { return _index; }
     int int_value() const { return _value.i; }
     // Where the declaration was read (see quorl/source.h); 0 when built.

@@ -12,6 +12,7 @@
 
 #include "corvel/pty.h"
 #include "corvel/symbols.h"
+#include "quorl/depgraph.h"
 #include "quorl/ecprg.h"
 #include "quorl/lexer.h"
 #include "quorl/reader.h"
@@ -369,3 +370,33 @@ TEST(Reader, ExpParseUndoesFailures) {
 }
 
 }  // namespace
+
+// The dependency graph: components in an order of evaluation (each after
+// what it reads within the instant, reads under pre left out), the tuple
+// rule, and the shortest chain of a cycle.
+TEST(DependencyGraph, OrderTuplesAndCycles) {
+    Program p;
+    ASSERT_EQ(p.load("node n(i : int) returns (o : int); var a, b, c, d, e, t, u : int;\n"
+                     "let o = a + pre o; a = b * t; b = i + pre a; (t, u) = (c, 1);\n"
+                     "c = d + 1; d = e; e = c + u; tel\n"),
+              0);
+    DepGraph g(&p.prg);
+    g.read_equations(&p.prg);
+    DepGraph::Components comps = g.components();
+    auto name = [&](int node) { return std::string(p.symbols[g.symbol(node)]); };
+    // Where each variable's component stands in the order.
+    auto place = [&](const char* v) { return comps.of[(size_t)g.node_of(p.id(v))]; };
+    EXPECT_LT(place("a"), place("o"));
+    EXPECT_LT(place("b"), place("a"));
+    EXPECT_LT(place("t"), place("a"));
+    // u reads t (the head of its tuple), t reads c, c reads d, d reads e,
+    // e reads c and u: one cycle, whose shortest chain from c is c d e.
+    EXPECT_EQ(place("t"), place("u"));
+    EXPECT_EQ(place("c"), place("t"));
+    ASSERT_EQ(comps.cycles.size(), 1u);
+    EXPECT_EQ(comps.cycles[0], place("c"));
+    std::string chain;
+    for (int v : g.cycle_chain(comps, g.node_of(p.id("c")))) chain += name(v) + " ";
+    EXPECT_EQ(chain, "c d e c ");
+    EXPECT_EQ(g.node_of(p.id("i")), -1);
+}
