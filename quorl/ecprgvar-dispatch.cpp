@@ -110,9 +110,12 @@ int EcPrgVar::run(const Operation& op, int count, const char** parameters) {
     return (this->*op.handler)(op, count, parameters);
 }
 
+// The object is held while the operation runs: a script run meanwhile may
+// delete it or replace its program (see EcPrgVar::hold).
 int ECPRG_call(ClientData client, Tcl_Interp* interp, int argc, const char* argv[]) {
-    return guard_command(interp, [&] {
-        EcPrgVar* object = static_cast<EcPrgVar*>(client);
+    EcPrgVar* object = static_cast<EcPrgVar*>(client);
+    object->hold();
+    int code = guard_command(interp, [&] {
         Verbose("call of : %s\n", object->name());
         if (argc < 2) return object->owner->cmd_error(argv[0], "<operation> [<param>*]");
         for (const Operation& op : OPERATIONS) {
@@ -120,4 +123,6 @@ int ECPRG_call(ClientData client, Tcl_Interp* interp, int argc, const char* argv
         }
         return object->call_error({"USAGE"}, "unknown operation `%s'", argv[1]);
     });
+    EcPrgVar::release(object);
+    return code;
 }

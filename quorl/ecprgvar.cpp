@@ -30,21 +30,51 @@ EcPrgVar::~EcPrgVar() {
     delete exp_table;
 }
 
+EcPrgVar::Retired::~Retired() {
+    prg.reset();  // the program first: it refers to its table
+}
+
 // The handle table is made when the first handle is issued.
 void EcPrgVar::reset() {
-    delete prg;
+    ++_generation;
+    if (nref > 0) {
+        std::unique_ptr<Retired> r(new Retired);
+        r->prg.reset(prg);
+        r->symbols.reset(symbols);
+        r->exp_table.reset(exp_table);
+        _retired.push_back(std::move(r));
+    } else {
+        delete prg;
+        delete symbols;
+        delete exp_table;
+    }
     prg = nullptr;
-    delete symbols;
     symbols = nullptr;
-    delete exp_table;
     exp_table = nullptr;
     ident_counter = 0;
+}
+
+void EcPrgVar::mark_gone() {
+    const char* last = name();
+    _gone = true;
+    _last_name = last;  // should this throw, the name is only empty
+}
+
+void EcPrgVar::release(EcPrgVar* object) {
+    if (--object->nref > 0) return;
+    object->_retired.clear();
+    if (!object->_gone) return;
+    Quorl* owner = object->owner;
+    delete object;
+    owner->release();
 }
 
 const char* EcPrgVar::name() const {
     // The name is read from the command token itself; the interpreter
     // argument is not consulted, which matters while an interpreter that is
-    // being deleted removes its commands.
+    // being deleted removes its commands. Once the command is deleted, its
+    // last name stands.
+    if (_gone) return _last_name.c_str();
     return Tcl_GetCommandName(owner->interp, command);
 }
 
@@ -111,16 +141,19 @@ int QUORL_ecprg(ClientData client, Tcl_Interp* interp, int argc, const char* arg
     });
 }
 
+// The object goes now, or, when an operation of its own deleted it, once
+// that operation returns.
 void ECPRG_delete(ClientData client) {
     EcPrgVar* object = static_cast<EcPrgVar*>(client);
     Quorl* owner = object->owner;
     owner->remove_ecprg(object);
     try {
+        object->mark_gone();
         Verbose("delete of : %s\n", object->name());
         trace_registry(owner);
     } catch (...) {
         // Tracing is best effort; the object goes in any case.
     }
-    delete object;
-    owner->release();
+    object->hold();
+    EcPrgVar::release(object);
 }

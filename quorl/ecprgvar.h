@@ -5,7 +5,9 @@
 #define QUORL_ECPRGVAR_H
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <tcl.h>
 
@@ -90,8 +92,26 @@ public:
     int run(const Operation& op, int count, const char** parameters);
 
     // Drops the program, its table and every handle; the caller installs a
-    // new prg and symbols right after.
+    // new prg and symbols right after. While an operation holds the object,
+    // they are only retired: the operation may still be using them.
     void reset();
+
+    // ---- staying alive while an operation runs
+    // A Tcl script that runs during an operation (a channel's handler, a
+    // trace, an external function) may delete the object or replace its
+    // program. Every operation holds the object while it runs; whatever
+    // goes meanwhile is freed when the last hold is released.
+    void hold() { ++nref; }
+    // Drops a hold: the last one frees what was retired, and the object
+    // itself when its command is gone.
+    static void release(EcPrgVar* object);
+    // The command was deleted (the object goes with the last hold).
+    bool gone() const { return _gone; }
+    void mark_gone();
+    // Counts the replacements of the program (init, load, loadch): an
+    // operation that finds another count after a script ran knows that its
+    // program was replaced.
+    unsigned generation() const { return _generation; }
 
     // "Quorl: bad `<object>' call\n=> " and the formatted message as the
     // interpreter result, the error code {ZINDLE code...}; returns TCL_ERROR.
@@ -159,8 +179,21 @@ public:
     Tcl_Command command;     // the object's Tcl command
     Quorl* owner;            // the Quorl whose `ecprg' made the object
     int ident_counter;       // last number used by built_new_ident
+    int nref = 0;            // operations running on the object
 
 private:
+    // A program, its table and its handle table, retired by reset().
+    struct Retired {
+        std::unique_ptr<EcPrg> prg;
+        std::unique_ptr<SymbolTable> symbols;
+        std::unique_ptr<SymbolTable> exp_table;
+        ~Retired();
+    };
+    std::vector<std::unique_ptr<Retired>> _retired;
+    bool _gone = false;
+    std::string _last_name;  // the command's name when it was deleted
+    unsigned _generation = 0;
+
     int set_result(const char* text);
     // A text too long to be one result symbol goes to Tcl as a copy.
     int set_composed_result(const std::string& text);
