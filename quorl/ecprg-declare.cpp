@@ -16,6 +16,7 @@ IdentInfo* EcPrg::make_record(IdentMode mode, int ident, EcType* type, int clock
 // new record that replaces the old one in the index; both stay in the lists.
 IdentInfo* EcPrg::new_ident(IdentMode mode, int ident, EcType* type, int clock, ExpNature leaf_kind,
                             bool as_def, bool as_ref) {
+    ++_revision;
     IdentInfo* r = make_record(mode, ident, type, clock);
     Exp* leaf = make_exp(leaf_kind, ident, type, clock);
     if (as_def) r->ec_link(leaf);
@@ -66,6 +67,7 @@ void EcPrg::add_usr_func(int ident, EcType* inputs_type, EcType* outputs_type, I
     // Only a tuple result makes a tuple function; an unknown (null) result
     // type is kept as a single-result function, so that the function is
     // still listed and printed.
+    ++_revision;
     FuncMode mode = (outputs_type && outputs_type->is_tuple()) ? TUPLE_FUNC_m : FUNC_m;
     IdList& list = mode == TUPLE_FUNC_m ? _tuple_funcs : _usr_funcs;
     FuncInfo* f = _funcs.commit(
@@ -79,6 +81,7 @@ void EcPrg::add_assertion(Exp* e) {
     // An assertion whose expression failed to read adds nothing: the reader
     // has recorded why, and an assertion without expression has no meaning.
     if (!e) return;
+    ++_revision;
     int a = _symbols->add("__assert_%d", _assertions.size());
     IdentInfo* r = make_record(ASSERT_m, a, _bool_type, -1);
     r->set_clock(clock(e));
@@ -135,6 +138,7 @@ FuncInfo* EcPrg::get_func_info(int ident) const {
 // ------------------------------------------------------------------ equations
 
 void EcPrg::define_variable(int ident, Exp* e) {
+    ++_revision;
     IdentInfo* info = get_ident_info(ident);
     if (info) info->ec_link(e);
 }

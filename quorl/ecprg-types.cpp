@@ -41,6 +41,7 @@ EcType* EcPrg::define_type(const int* names, int n) {
 
 // A declared type is numbered from 1 in order of declaration.
 EcType* EcPrg::declare_type(int name) {
+    ++_revision;
     EcType* t = define_named_type(name);
     if (!t) return nullptr;
     _declared_types.append(_cells, name);

@@ -94,6 +94,11 @@ public:
     Exp* reference(int ident) const { return _index.reference(ident); }
     int base_clock() const { return _base_clock; }
 
+    // ---- changes: every declaration, equation and assertion added or
+    // replaced counts one, so that what was built from the program (an
+    // engine) knows when it is out of date.
+    unsigned revision() const { return _revision; }
+
     // ---- the lists, in declaration order
     const IdList& inputs() const { return _inputs; }
     const IdList& outputs() const { return _outputs; }
@@ -185,6 +190,7 @@ private:
     SourceMap _source;
     int _name = 0;
     int _base_clock = 0;
+    unsigned _revision = 0;
     char _error[1024] = {};
     std::vector<std::string> _error_code;
 

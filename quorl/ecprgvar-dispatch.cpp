@@ -55,6 +55,7 @@ char FUNCS[] = "funcs";
 char ASSERTS[] = "asserts";
 char DEPS[] = "deps";
 char USES[] = "uses";
+char SIM[] = "sim";
 
 const Operation OPERATIONS[] = {
     {INIT, &E::init, 0, 1, "usage: %s %s [<node-name>]", false, ON_PROGRAM},
@@ -95,6 +96,9 @@ const Operation OPERATIONS[] = {
     {ASSERTS, &E::asserts, 0, 0, NO_PARAMETER, true, ON_PROGRAM},
     {DEPS, &E::deps, 1, 1, NAME_USAGE, true, ON_PROGRAM},
     {USES, &E::uses, 1, 1, NAME_USAGE, true, ON_PROGRAM},
+    {SIM, &E::sim, 1, -1,
+     "usage: %s %s reset|bind|step|run|instant|violations|value|eval|trace ?<arg> ...?", true,
+     ON_PROGRAM},
 };
 const int NB_OPERATIONS = sizeof OPERATIONS / sizeof OPERATIONS[0];
 

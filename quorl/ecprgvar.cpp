@@ -9,6 +9,7 @@
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 #include "quorl/quorl.h"
+#include "quorl/simulation.h"
 
 // --------------------------------------------------------------- object
 
@@ -25,6 +26,7 @@ EcPrgVar::EcPrgVar(Quorl* the_owner, EcPrgVar* the_next)
 }
 
 EcPrgVar::~EcPrgVar() {
+    simulation.reset();  // before the program it runs
     delete prg;
     delete symbols;
     delete exp_table;
@@ -37,6 +39,7 @@ EcPrgVar::Retired::~Retired() {
 // The handle table is made when the first handle is issued.
 void EcPrgVar::reset() {
     ++_generation;
+    simulation.reset();  // the run is of the program that goes
     if (nref > 0) {
         std::unique_ptr<Retired> r(new Retired);
         r->prg.reset(prg);
@@ -57,6 +60,7 @@ void EcPrgVar::reset() {
 void EcPrgVar::mark_gone() {
     const char* last = name();
     _gone = true;
+    simulation.reset();
     _last_name = last;  // should this throw, the name is only empty
 }
 

@@ -20,6 +20,7 @@ class IdentInfo;
 class IntList;
 class Quorl;
 class SymbolTable;
+struct Simulation;
 
 // Operation names; ECPRG_call matches the first word against these very
 // arrays, and the help text prints them.
@@ -150,6 +151,9 @@ public:
     // ---- whole-program checking (ecprgvar-check.cpp)
     int check(const Operation& op, int count, const char** parameters);
 
+    // ---- running the program (ecprgvar-sim.cpp, ecprgvar-simrun.cpp)
+    int sim(const Operation& op, int count, const char** parameters);
+
     // ---- building (ecprgvar-build.cpp)
     int addvar(const Operation& op, int count, const char** parameters);
     int addtype(const Operation& op, int count, const char** parameters);
@@ -180,6 +184,7 @@ public:
     Quorl* owner;            // the Quorl whose `ecprg' made the object
     int ident_counter;       // last number used by built_new_ident
     int nref = 0;            // operations running on the object
+    std::unique_ptr<Simulation> simulation;  // the run of the program, or null
 
 private:
     // A program, its table and its handle table, retired by reset().

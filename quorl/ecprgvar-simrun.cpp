@@ -1,0 +1,245 @@
+// The `sim' subcommands that run many steps and write traces: run, trace;
+// the Tcl channels they read and write.
+#include <cstring>
+
+#include "corvel/symbols.h"
+#include "quorl/ecprg.h"
+#include "quorl/ecprgvar-sim.h"
+#include "quorl/quorl.h"
+#include "quorl/reader.h"
+#include "quorl/sim/trace.h"
+
+namespace {
+
+// A Tcl channel as a source or a sink of text.
+class ChannelSource : public TextSource {
+public:
+    explicit ChannelSource(Tcl_Channel channel) : _channel(channel), _obj(Tcl_NewObj()) {
+        Tcl_IncrRefCount(_obj);
+    }
+    ~ChannelSource() override { Tcl_DecrRefCount(_obj); }
+    ChannelSource(const ChannelSource&) = delete;
+    ChannelSource& operator=(const ChannelSource&) = delete;
+    long read(char* buf, size_t n) override {
+        // Characters, at most a quarter of the room: each is at most 4 bytes.
+        int got = Tcl_ReadChars(_channel, _obj, (int)(n / 4), 0);
+        if (got < 0) return -1;
+        int length = 0;
+        const char* text = Tcl_GetStringFromObj(_obj, &length);
+        memcpy(buf, text, (size_t)length);
+        return length;
+    }
+
+private:
+    Tcl_Channel _channel;
+    Tcl_Obj* _obj;
+};
+
+class ChannelSink : public TextSink {
+public:
+    explicit ChannelSink(Tcl_Channel channel) : _channel(channel) {}
+    bool write(const char* data, size_t n) override {
+        return Tcl_WriteChars(_channel, data, (int)n) >= 0;
+    }
+
+private:
+    Tcl_Channel _channel;
+};
+
+class StringSink : public TextSink {
+public:
+    bool write(const char* data, size_t n) override {
+        text.append(data, n);
+        return true;
+    }
+    std::string text;
+};
+
+bool format_of(const char* name, bool with_vcd, TraceFormat* format) {
+    if (strcmp(name, "csv") == 0) *format = TraceFormat::CSV;
+    else if (strcmp(name, "rif") == 0) *format = TraceFormat::RIF;
+    else if (with_vcd && strcmp(name, "vcd") == 0) *format = TraceFormat::VCD;
+    else return false;
+    return true;
+}
+
+// A channel open in `mode' (TCL_READABLE or TCL_WRITABLE), or null after
+// the error.
+Tcl_Channel channel_of(SimCall& c, const char* name, int mode) {
+    int modes = 0;
+    Tcl_Channel channel = Tcl_GetChannel(c.obj->owner->interp, name, &modes);
+    if (!channel) {
+        c.error({"IO", name, "no such channel"}, std::string("invalid channel '") + name + "'");
+        return nullptr;
+    }
+    if (!(modes & mode)) {
+        bool reading = mode == TCL_READABLE;
+        c.error({"IO", name, reading ? "not open for reading" : "not open for writing"},
+                std::string("channel '") + name + (reading ? "' is unreadable" : "' is unwritable"));
+        return nullptr;
+    }
+    return channel;
+}
+
+}  // namespace
+
+// sim run ?-steps N? ?-inputs CHANNEL ?-format csv|rif?? ?-until EXPRESSION?
+int sim_run(SimCall& c) {
+    static const std::vector<OptionSpec> table = {{"-steps", true, true},
+                                                  {"-inputs", true, true},
+                                                  {"-format", true, true},
+                                                  {"-until", true, true}};
+    const char* usage = "?-steps N? ?-inputs CHANNEL ?-format csv|rif?? ?-until EXPRESSION?";
+    OptionWords w;
+    if (!c.options(table, usage, &w)) return TCL_ERROR;
+    if (!w.given(0) && !w.given(1) && !w.given(3)) return c.usage(usage);
+    long long limit = -1;
+    if (w.given(0) && !c.count_of("-steps", w.value[0], &limit)) return TCL_ERROR;
+    TraceFormat format = TraceFormat::CSV;
+    if (w.given(2) && (!w.given(1) || !format_of(w.value[2], false, &format))) return c.usage(usage);
+    Tcl_Channel channel = nullptr;
+    if (w.given(1) && !(channel = channel_of(c, w.value[1], TCL_READABLE))) return TCL_ERROR;
+    std::shared_ptr<Engine> engine = c.engine(true);
+    if (!engine) return TCL_ERROR;
+    Engine::Probe until;
+    if (w.given(3)) {
+        EcPrg* prg = c.obj->prg;
+        EcPrgMark mark = prg->mark();
+        Exp* e = exp_parse(prg, w.value[3]);
+        if (!e) {
+            ErrorWords code = prg->error_code();
+            return c.error(code.empty() ? ErrorWords{"EXPRESSION"} : code, prg->error_msg());
+        }
+        CompileError fault;
+        bool ok = e->type() == prg->bool_type() && engine->compile_probe(e, &until, &fault);
+        prg->rollback(mark);
+        if (!ok)
+            return fault.code.empty() ? c.error({"TYPE", "bool", ""}, "-until wants a bool expression")
+                                      : c.error(fault.code, fault.message);
+    }
+    const Code& code = engine->code();
+    std::unique_ptr<ChannelSource> source;
+    std::unique_ptr<InputReader> reader;
+    if (channel) {
+        std::vector<std::string> names, others;
+        std::vector<const SimType*> types;
+        for (uint32_t k : code.inputs) {
+            names.push_back(c.obj->prg->symbol(code.vars[k].symbol));
+            types.push_back(code.vars[k].type);
+        }
+        for (size_t k = code.inputs.size(); k < code.vars.size(); ++k)
+            others.emplace_back(c.obj->prg->symbol(code.vars[k].symbol));
+        source.reset(new ChannelSource(channel));
+        reader.reset(new InputReader(format, source.get(), names, types, others, &engine->codec()));
+    }
+    TclFunctions functions(c.obj->owner->interp, c.simulation().bindings);
+    engine->set_functions(&functions);
+    struct Unset {
+        Engine* e;
+        ~Unset() { e->set_functions(nullptr); }
+    } unset{engine.get()};
+    StepInputs in;
+    in.clear(code.inputs.size());
+    unsigned sigint_mark = SIGINT_COUNT.load();
+    Quorl* owner = c.obj->owner;
+    long long made = 0;
+    while (limit < 0 || made < limit) {
+        if (reader) {
+            std::string input, why;
+            int status = reader->next(&in, &input, &why);
+            if (status == 0) break;
+            if (status < 0)
+                return c.error({"INPUT", input, why},
+                               "step " + std::to_string(engine->instant() + 1) + ": " + why);
+        }
+        StepFailure failure;
+        if (!engine->step(in, &failure)) return c.step_error(*engine, failure);
+        ++made;
+        if (w.given(3)) {
+            Val v{};
+            int state = engine->evaluate(until, &v, &failure);
+            if (state < 0) return c.step_error(*engine, failure);
+            if (state == 0 && v.i) break;
+        }
+        // Ctrl-C goes to the newest interpreter: it stops that one's runs.
+        if (SIGINT_COUNT.load() != sigint_mark && LAST_QUORL.load() == owner) break;
+    }
+    Tcl_SetObjResult(owner->interp, Tcl_NewWideIntObj((Tcl_WideInt)made));
+    return TCL_OK;
+}
+
+// sim trace ?-format csv|rif|vcd? ?-vars NAMES? ?-from I? ?-to J? ?-channel CHAN?
+int sim_trace(SimCall& c) {
+    static const std::vector<OptionSpec> table = {{"-format", true, true},
+                                                  {"-vars", true, true},
+                                                  {"-from", true, true},
+                                                  {"-to", true, true},
+                                                  {"-channel", true, true}};
+    const char* usage = "?-format csv|rif|vcd? ?-vars NAMES? ?-from I? ?-to J? ?-channel CHAN?";
+    OptionWords w;
+    if (!c.options(table, usage, &w)) return TCL_ERROR;
+    TraceFormat format = TraceFormat::CSV;
+    if (w.given(0) && !format_of(w.value[0], true, &format)) return c.usage(usage);
+    Simulation& s = c.simulation();
+    if (!s.engine) return c.error({"NORUN"}, "no run: sim reset first");
+    std::shared_ptr<Engine> engine = s.engine;
+    const History& h = engine->history();
+    const EcPrg* prg = engine->program();
+    const Code& code = engine->code();
+    std::vector<TraceVar> vars;
+    auto add = [&](uint32_t var) {
+        const SimVar& v = code.vars[var];
+        IdentInfo* info = prg->get_ident_info(v.symbol);
+        vars.push_back(TraceVar{prg->symbol(v.symbol), v.type, info->ident_mode() == INPUT_m,
+                                (size_t)h.column_of(var)});
+    };
+    if (w.given(1)) {
+        int n = 0;
+        const char** names = nullptr;
+        if (Tcl_SplitList(c.obj->owner->interp, w.value[1], &n, &names) != TCL_OK)
+            return c.usage(usage);
+        std::unique_ptr<const char*, void (*)(const char**)> hold(
+            names, [](const char** p) { Tcl_Free(reinterpret_cast<char*>(p)); });
+        for (int k = 0; k < n; ++k) {
+            int id = c.symbol(names[k]);
+            int index = id ? engine->var_index(id) : -1;
+            if (index < 0)
+                return c.error({"UNDECLARED", names[k]}, std::string("no variable '") + names[k] + "'");
+            if (h.column_of((uint32_t)index) < 0)
+                return c.error({"UNRECORDED", names[k]},
+                               std::string("'") + names[k] +
+                                   "' is not recorded (sim reset -record)");
+            add((uint32_t)index);
+        }
+    } else {
+        size_t end = (size_t)prg->nb_inputs() + (size_t)prg->nb_outputs();
+        for (uint32_t k = 0; k < end; ++k) add(k);
+    }
+    long long from = (long long)h.first(), to = (long long)h.last();
+    if (h.size() == 0) from = to + 1;
+    if (w.given(2) && !c.count_of("-from", w.value[2], &from)) return TCL_ERROR;
+    if (w.given(3) && !c.count_of("-to", w.value[3], &to)) return TCL_ERROR;
+    if (from <= to && (h.size() == 0 || from < (long long)h.first() || to > (long long)h.last()))
+        return c.error({"RANGE"},
+                       "steps " + std::to_string(from) + " to " + std::to_string(to) +
+                           " are not all kept (kept: " +
+                           (h.size() ? std::to_string(h.first()) + " to " + std::to_string(h.last())
+                                     : std::string("none")) +
+                           ")");
+    if (w.given(4)) {
+        Tcl_Channel channel = channel_of(c, w.value[4], TCL_WRITABLE);
+        if (!channel) return TCL_ERROR;
+        ChannelSink sink(channel);
+        if (!write_trace(format, prg->symbol(prg->name()), vars, h, (uint64_t)from, (uint64_t)to,
+                         engine->codec(), &sink))
+            return c.error({"IO", w.value[4], Tcl_ErrnoMsg(Tcl_GetErrno())},
+                           std::string("can't write to channel '") + w.value[4] + "'");
+        return TCL_OK;
+    }
+    StringSink sink;
+    write_trace(format, prg->symbol(prg->name()), vars, h, (uint64_t)from, (uint64_t)to,
+                engine->codec(), &sink);
+    Tcl_SetObjResult(c.obj->owner->interp,
+                     Tcl_NewStringObj(sink.text.data(), (int)sink.text.size()));
+    return TCL_OK;
+}
