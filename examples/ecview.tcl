@@ -48,18 +48,10 @@
 #       expr (entry) exptype (label of its result)
 #       status (label) counts (label) progress (progressbar)
 #   ecview::status is the status line's text.
-# The module is loaded from the build directory named by the environment
-# variable ZINDLE_BUILD when it is set, otherwise found with
-# `package require Zindle'. LUSTRE_INSTALL must name an existing directory.
-package require Tk 8.6
-
-if {![llength [info commands ecprg]]} {
-    if {[info exists env(ZINDLE_BUILD)]} {
-        load [file join [file normalize $env(ZINDLE_BUILD)] libzindle.so] Quorl
-    } else {
-        package require Zindle
-    }
-}
+# The module is found as require_zindle.tcl says: in the build directory
+# named by the environment variable ZINDLE_BUILD, or installed.
+# LUSTRE_INSTALL must name an existing directory.
+source [file join [file dirname [info script]] require_zindle.tcl]
 
 # ----------------------------------------------------------- virtual table
 #
