@@ -52,7 +52,7 @@ set text [ms {
 }]
 set clicked "selected [ecview::selected] after $before"
 set scroll [ms {$t yview moveto 0.6}]
-set tscroll [ms {ecview::vt::yview [winfo parent $tv] moveto 0.7}]
+set tscroll [ms {vtable::yview [winfo parent $tv] moveto 0.7}]
 set sort [ms {ecview::sort name 1}]
 set sortType [ms {ecview::sort type}]
 # The name read by most equations (a constant, in generated programs).

@@ -38,7 +38,7 @@ static const char* checked_tab(const char* tab) {
 }
 
 PtyStream::PtyStream(FILE* f, int width, const char* tab)
-    : _file(f), _tab(), _level(0), _column(0), _width(width), _tab_len(0) {
+    : _file(f), _tab(), _level(0), _column(0), _width(width), _tab_len(0), _line(1) {
     set_tab(checked_tab(tab));
 }
 
@@ -88,6 +88,7 @@ void PtyStream::untab() {
 // A stream is used by one thread at a time: its writes skip the stdio lock.
 void PtyStream::cr() {
     putc_unlocked('\n', _file);
+    ++_line;
     fflush(_file);
     for (int k = 0; k < _level; ++k) fwrite_unlocked(_tab, 1, _tab_len, _file);
     _column = _level * _tab_len;
@@ -95,6 +96,7 @@ void PtyStream::cr() {
 
 void PtyStream::lf() {
     putc('\n', _file);
+    ++_line;
     fflush(_file);
     _column = 0;
 }
@@ -107,6 +109,7 @@ void PtyStream::write_piece(const char* piece, size_t len) {
     _column += (int)len;
     if (_column >= _width) {
         putc_unlocked('\n', _file);
+        ++_line;
         fflush(_file);
         _column = (int)len;
     }

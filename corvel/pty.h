@@ -1,6 +1,7 @@
 // Output stream with an indentation level, a current column and a line
 // width: newlines are followed by the indentation, and text that would reach
-// the width is moved to a fresh line first.
+// the width is moved to a fresh line first. The stream counts the lines it
+// writes, so that a printer can tell where it wrote something.
 #ifndef CORVEL_PTY_H
 #define CORVEL_PTY_H
 
@@ -33,6 +34,9 @@ public:
     int level() const { return _level; }
     int column() const { return _column; }
     int width() const { return _width; }
+    // The line the next piece goes on: 1 plus the newlines written so far
+    // (those of cr, lf, wrapping and copies alike).
+    int line() const { return _line; }
     const char* tab_string() const { return _tab; }
 
     void tab();
@@ -60,6 +64,7 @@ private:
     int _column;
     int _width;
     int _tab_len;
+    int _line;
 };
 
 // A stream on an anonymous temporary file, to be copied into another stream.

@@ -8,19 +8,10 @@
 # rejected, with their messages), checks the whole node, prints it as Lustre
 # text, and reads its lossless ec text back into a second object to show that
 # it is the same program.
-# The module is loaded from the build directory named by the environment
-# variable ZINDLE_BUILD when it is set, otherwise found with
-# `package require Zindle' (an installed package, or TCLLIBPATH). Like every
-# use of the package, it needs LUSTRE_INSTALL to name an existing directory
-# and Tk to find a display.
-package require Tk
+# The module is found as require_zindle.tcl says: in the build directory
+# named by the environment variable ZINDLE_BUILD, or installed.
+source [file join [file dirname [info script]] require_zindle.tcl]
 wm withdraw .
-
-if {[info exists env(ZINDLE_BUILD)]} {
-    load [file join [file normalize $env(ZINDLE_BUILD)] libzindle.so] Quorl
-} else {
-    package require Zindle
-}
 
 ecprg node counter
 

@@ -1,16 +1,15 @@
 # Demo of the zindle module. Usage: tclsh demo.tcl <build dir>
 # LUSTRE_INSTALL must name an existing directory (scripts/demo.sh sets it).
-package require Tk
-wm withdraw .
 
 # ---------------------------------------------------------------- loading
-set build [file normalize [lindex $argv 0]]
-if {$build eq ""} {
+set zindleBuild [lindex $argv 0]
+if {$zindleBuild eq ""} {
     puts stderr "usage: tclsh demo.tcl <build dir>"
     exit 2
 }
-lappend auto_path $build
-puts "Zindle [package require Zindle] loaded from $build"
+source [file join [file dirname [info script]] require_zindle.tcl]
+wm withdraw .
+puts "Zindle [package require Zindle] loaded from [file normalize $zindleBuild]"
 puts "LUSTRE_INSTALL is $lustre_install; tcl_libPath ends with [lindex $tcl_libPath end]"
 
 # ---------------------------------------------------------------- commands

@@ -1,19 +1,17 @@
 # Demo of program objects. Either sourced by demo.tcl (the module is loaded
 # already) or run alone: tclsh ecprg_demo.tcl <build dir>
 # LUSTRE_INSTALL must name an existing directory.
-if {![llength [info commands ecprg]]} {
-    package require Tk
-    wm withdraw .
-    set build [file normalize [lindex $argv 0]]
-    if {$build eq ""} {
+set examplesDir [file dirname [file normalize [info script]]]
+if {![info exists zindleBuild]} {
+    set zindleBuild [lindex $argv 0]
+    if {$zindleBuild eq ""} {
         puts stderr "usage: tclsh ecprg_demo.tcl <build dir>"
         exit 2
     }
-    lappend auto_path $build
-    package require Zindle
+    source [file join $examplesDir require_zindle.tcl]
+    wm withdraw .
     set ecprgDemoAlone 1
 }
-set examplesDir [file dirname [file normalize [info script]]]
 
 # ---------------------------------------------------------------- a loaded program
 puts "\n== load counter.ec"

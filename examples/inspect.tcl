@@ -7,19 +7,10 @@
 # external functions and assertions, what check finds in it, and the program
 # as Lustre text. A file that does not load is reported with the line and
 # column where reading stopped.
-# The module is loaded from the build directory named by the environment
-# variable ZINDLE_BUILD when it is set, otherwise found with
-# `package require Zindle' (an installed package, or TCLLIBPATH). Like every
-# use of the package, it needs LUSTRE_INSTALL to name an existing directory
-# and Tk to find a display.
-package require Tk
+# The module is found as require_zindle.tcl says: in the build directory
+# named by the environment variable ZINDLE_BUILD, or installed.
+source [file join [file dirname [info script]] require_zindle.tcl]
 wm withdraw .
-
-if {[info exists env(ZINDLE_BUILD)]} {
-    load [file join [file normalize $env(ZINDLE_BUILD)] libzindle.so] Quorl
-} else {
-    package require Zindle
-}
 
 if {[llength $argv] != 1} {
     puts stderr "usage: tclsh inspect.tcl FILE.ec"

@@ -9,7 +9,8 @@
 //   ecprg-exps.cpp      the expression factory, mark and rollback
 //   ecprg-typecheck.cpp typing of expressions
 //   ecprg-clock.cpp     clocks of expressions
-//   ecprg-print.cpp     Lustre and ec text
+//   ecprg-print.cpp     Lustre text of expressions
+//   ecprg-print-program.cpp  the program as Lustre text and in ec syntax
 #ifndef QUORL_ECPRG_H
 #define QUORL_ECPRG_H
 
@@ -28,6 +29,7 @@
 
 class PtyStream;
 class SymbolTable;
+class TextPlaces;
 
 // Property key of the guarded printing (Exp::Iprint) under way in this
 // thread; set by EcPrg::print_exp from take_a_key().
@@ -156,8 +158,9 @@ public:
     // ---- printing
     // The expression on standard output, guarded against cycles.
     void print_exp(Exp* e);
-    // The program as a Lustre node.
-    void print_lus(PtyStream* out);
+    // The program as a Lustre node; with places, the line of each name's
+    // declaration and equation in that text.
+    void print_lus(PtyStream* out, TextPlaces* places = nullptr);
     // The program in ec syntax on standard output; 1 when a function list
     // names an undeclared function (the text then stops there), else 0.
     int print_ec();

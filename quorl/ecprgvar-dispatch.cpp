@@ -83,7 +83,7 @@ const Operation OPERATIONS[] = {
     {EQ, &E::equation, 2, 2, "usage: %s %s <var name> <lustre expression>", true, ON_PROGRAM},
     {EXPTYPE, &E::exp_type, 1, 1, EXP_USAGE, true, ON_PROGRAM},
     {CHECK, &E::check, 0, 4, "usage: %s %s ?-max <n>? ?-warnings 0|1?", true, ON_PROGRAM},
-    {TEXT, &E::text, 0, 1, "usage: %s %s ?-ec?", true, ON_PROGRAM},
+    {TEXT, &E::text, 0, 1, "usage: %s %s ?-ec|-places?", true, ON_PROGRAM},
     {DEFINE, &E::define, 2, 3,
      "usage: %s %s ?-replace? <var name>|{<var name> ...} <lustre expression>", true, ON_PROGRAM},
     {ASSERT, &E::assertion, 1, 1, EXP_USAGE, true, ON_PROGRAM},

@@ -1,6 +1,7 @@
 // Program-object operations that print the program: dump (to standard
 // output, a file or a Tcl channel) and text (the same text as the result),
-// in the Lustre form or in the lossless ec form.
+// in the Lustre form or in the lossless ec form; text -places adds where the
+// Lustre text declares and defines each name.
 //
 // A file is never left half written: the text goes to a new file beside it,
 // which replaces the old one only once every byte is written and flushed to
@@ -19,10 +20,12 @@
 
 #include "corvel/errors.h"
 #include "corvel/pty.h"
+#include "corvel/symbols.h"
 #include "quorl/ecprg.h"
 #include "quorl/ecprgvar.h"
 #include "quorl/options.h"
 #include "quorl/quorl.h"
+#include "quorl/text_places.h"
 
 namespace {
 
@@ -31,18 +34,22 @@ struct Target {
     bool ec = false;                // the lossless ec form
     const char* channel = nullptr;  // -channel name
     const char* file = nullptr;     // a file name
+    bool places = false;            // text -places
 };
 
-// Options -ec and (for dump) -channel <name>, each once, and at most one
-// file name (a file named like an option is written ./-ec).
+// Options -ec and (for dump) -channel <name> or (for text) -places, each
+// once, and at most one file name (a file named like an option is written
+// ./-ec). The operation's row allows text one word: -ec or -places.
 bool parse_target(int count, const char** parameters, bool files, Target* t) {
     static const std::vector<OptionSpec> dump_options = {{"-ec", false, true},
                                                          {"-channel", true, true}};
-    static const std::vector<OptionSpec> text_options = {{"-ec", false, true}};
+    static const std::vector<OptionSpec> text_options = {{"-ec", false, true},
+                                                         {"-places", false, true}};
     OptionWords given = read_options(files ? dump_options : text_options, count, parameters, false);
     if (given.status != OptionWords::OK || given.positional.size() > (files ? 1u : 0u))
         return false;
     t->ec = given.given(0);
+    t->places = !files && given.given(1);
     t->channel = files ? given.value[1] : nullptr;
     t->file = given.positional.empty() ? nullptr : given.positional[0];
     return !(t->channel && t->file);
@@ -57,6 +64,24 @@ ssize_t channel_write(void* cookie, const char* data, size_t size) {
         return -1;
     }
     return (ssize_t)size;
+}
+
+// {declaration LINE equation LINE} of every variable and constant, keyed by
+// name in the order of `vars'.
+Tcl_Obj* places_dict(EcPrg* prg, SymbolTable* symbols, const TextPlaces& places) {
+    Tcl_Obj* declaration = Tcl_NewStringObj("declaration", -1);
+    Tcl_Obj* equation = Tcl_NewStringObj("equation", -1);
+    Tcl_Obj* dict = Tcl_NewDictObj();
+    for (const IdList* list : {&prg->inputs(), &prg->outputs(), &prg->locals(), &prg->usr_consts()}) {
+        for (IntList* l = list->list(); l; l = l->tail()) {
+            TextPlaces::Place at = places.of(l->head());
+            Tcl_Obj* pair[] = {declaration, Tcl_NewIntObj(at.declaration), equation,
+                               Tcl_NewIntObj(at.equation)};
+            Tcl_DictObjPut(nullptr, dict, Tcl_NewStringObj((*symbols)[l->head()], -1),
+                           Tcl_NewListObj(4, pair));
+        }
+    }
+    return dict;
 }
 
 FILE* open_channel_stream(Tcl_Channel channel) {
@@ -105,15 +130,16 @@ int create_beside(const std::string& path, std::string* name) {
 }  // namespace
 
 // Writes the program's text on out, which the printing stream then closes
-// (unless it is stdout); with sync, the text reaches the disk first. The
+// (unless it is stdout); with sync, the text reaches the disk first; with
+// places (Lustre text only), where names are declared and defined. The
 // error number of a failed write, or 0.
-int EcPrgVar::write_text(FILE* out, bool ec, bool sync) {
+int EcPrgVar::write_text(FILE* out, bool ec, bool sync, TextPlaces* places) {
     PtyStream stream(out, 80, nullptr);
     errno = 0;
     if (ec)
         prg->print_ec_text(&stream);
     else
-        prg->print_lus(&stream);
+        prg->print_lus(&stream, places);
     stream.flush();
     if (ferror(out)) return errno ? errno : EIO;
     if (sync && fsync(fileno(out)) != 0) return errno;
@@ -197,18 +223,26 @@ int EcPrgVar::dump_file(const Operation& op, const char* target, bool ec) {
     return TCL_OK;
 }
 
-// text ?-ec?: the text dump writes, as the result.
+// text ?-ec|-places?: the text dump writes, as the result; with -places,
+// the list of that text and the dict of places.
 int EcPrgVar::text(const Operation& op, int count, const char** parameters) {
     Target t;
     if (!parse_target(count, parameters, false, &t)) return usage_error(op);
     if (check_writable(op, t.ec) != TCL_OK) return TCL_ERROR;
     char* buffer = nullptr;
     size_t size = 0;
+    // The stream sets buffer when it is closed, even when writing throws.
+    std::unique_ptr<char*, void (*)(char**)> owner_of(&buffer, [](char** b) { free(*b); });
     FILE* out = open_memstream(&buffer, &size);
     if (out == nullptr) throw std::bad_alloc();
-    int err = write_text(out, t.ec, false);  // closes out: the text is whole in buffer
-    std::unique_ptr<char, void (*)(void*)> owner_of(buffer, free);
+    TextPlaces places;
+    int err = write_text(out, t.ec, false, t.places ? &places : nullptr);  // closes out
     if (err || size > (size_t)INT_MAX) throw std::bad_alloc();
-    Tcl_SetObjResult(owner->interp, Tcl_NewStringObj(buffer, (int)size));
+    Tcl_Obj* text = Tcl_NewStringObj(buffer, (int)size);
+    if (t.places) {
+        Tcl_Obj* pair[] = {text, places_dict(prg, symbols, places)};
+        text = Tcl_NewListObj(2, pair);
+    }
+    Tcl_SetObjResult(owner->interp, text);
     return TCL_OK;
 }

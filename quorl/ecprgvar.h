@@ -20,6 +20,7 @@ class IdentInfo;
 class IntList;
 class Quorl;
 class SymbolTable;
+class TextPlaces;
 struct Simulation;
 
 // Operation names; ECPRG_call matches the first word against these very
@@ -212,7 +213,7 @@ private:
     EcType* named_type(const char* text, int* type_id);
     int unknown_type(const Operation& op, const char* text);
     int check_new_name(const Operation& op, const char* text);
-    int write_text(FILE* out, bool ec, bool sync);
+    int write_text(FILE* out, bool ec, bool sync, TextPlaces* places = nullptr);
     int check_writable(const Operation& op, bool ec);
     int dump_file(const Operation& op, const char* target, bool ec);
     std::string expression_text(Exp* e);

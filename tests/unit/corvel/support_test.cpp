@@ -6,6 +6,7 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -227,8 +228,8 @@ TEST(Fract, NormalFormArithmeticParsingAndPrint) {
 // Exact text and final column of a sequence of calls on a fresh stream:
 // "<tab>", "<cr>", "<lf>", "<42>" (put of an int) and "<copy>" (of a
 // temporary stream holding "a\nb\fc") call the stream; any other step is
-// put whole through "%s".
-TEST(PtyStream, WrittenTextAndColumn) {
+// put whole through "%s". The stream's line counts every newline written.
+TEST(PtyStream, WrittenTextColumnAndLine) {
     const std::string a75(75, 'a'), z(100, 'z'), n50k(50000, 'n');
     const struct {
         const char* tab;
@@ -249,7 +250,7 @@ TEST(PtyStream, WrittenTextAndColumn) {
     for (const auto& r : rows) {
         char* buf = nullptr;
         size_t len = 0;
-        int column = -1;
+        int column = -1, line = -1;
         {
             PtyStream s(open_memstream(&buf, &len), 80, r.tab);  // closed with the stream
             for (const std::string& step : r.steps) {
@@ -269,9 +270,11 @@ TEST(PtyStream, WrittenTextAndColumn) {
                     s.put("%s", step.c_str());
             }
             column = s.column();
+            line = s.line();
         }
         EXPECT_EQ(r.text, std::string(buf, len)) << r.steps[0].substr(0, 9);
         EXPECT_EQ(r.column, column) << r.steps[0].substr(0, 9);
+        EXPECT_EQ(1 + std::count(r.text.begin(), r.text.end(), '\n'), line) << r.steps[0].substr(0, 9);
         free(buf);
     }
     CaptureStderr();
