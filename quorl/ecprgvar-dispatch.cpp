@@ -97,7 +97,8 @@ const Operation OPERATIONS[] = {
     {DEPS, &E::deps, 1, 1, NAME_USAGE, true, ON_PROGRAM},
     {USES, &E::uses, 1, 1, NAME_USAGE, true, ON_PROGRAM},
     {SIM, &E::sim, 1, -1,
-     "usage: %s %s reset|bind|step|run|instant|violations|value|eval|trace ?<arg> ...?", true,
+     "usage: %s %s reset|bind|step|run|instant|violations|value|eval|trace|history ?<arg> ...?",
+     true,
      ON_PROGRAM},
 };
 const int NB_OPERATIONS = sizeof OPERATIONS / sizeof OPERATIONS[0];

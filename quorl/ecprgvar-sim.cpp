@@ -21,6 +21,7 @@ const SubCommand SUBCOMMANDS[] = {
     {"reset", sim_reset},     {"bind", sim_bind},   {"step", sim_step},
     {"run", sim_run},         {"instant", sim_instant}, {"violations", sim_violations},
     {"value", sim_value},     {"eval", sim_eval},   {"trace", sim_trace},
+    {"history", sim_history},
 };
 
 const char RESET_USAGE[] =
@@ -39,7 +40,7 @@ int EcPrgVar::sim(const Operation& op, int count, const char** parameters) {
             return s.handler(call);
         }
     return call_error({"USAGE"}, "%s %s : unknown subcommand '%s': must be reset, bind, step, run, "
-                                 "instant, violations, value, eval or trace",
+                                 "instant, violations, value, eval, trace or history",
                       name(), op.name, parameters[0]);
 }
 

@@ -57,5 +57,6 @@ int sim_value(SimCall& c);
 int sim_eval(SimCall& c);
 int sim_run(SimCall& c);
 int sim_trace(SimCall& c);
+int sim_history(SimCall& c);
 
 #endif

@@ -81,6 +81,25 @@ Tcl_Channel channel_of(SimCall& c, const char* name, int mode) {
     return channel;
 }
 
+// The steps -from and -to ask for (null: the first or the last kept), all
+// kept; false after the error.
+bool kept_range(SimCall& c, const History& h, const char* from_text, const char* to_text,
+                long long* from, long long* to) {
+    *from = (long long)h.first();
+    *to = (long long)h.last();
+    if (h.size() == 0) *from = *to + 1;
+    if (from_text && !c.count_of("-from", from_text, from)) return false;
+    if (to_text && !c.count_of("-to", to_text, to)) return false;
+    if (*from > *to || (h.size() > 0 && *from >= (long long)h.first() && *to <= (long long)h.last()))
+        return true;
+    c.error({"RANGE"}, "steps " + std::to_string(*from) + " to " + std::to_string(*to) +
+                           " are not all kept (kept: " +
+                           (h.size() ? std::to_string(h.first()) + " to " + std::to_string(h.last())
+                                     : std::string("none")) +
+                           ")");
+    return false;
+}
+
 }  // namespace
 
 // sim run ?-steps N? ?-inputs CHANNEL ?-format csv|rif?? ?-until EXPRESSION?
@@ -215,17 +234,8 @@ int sim_trace(SimCall& c) {
         size_t end = (size_t)prg->nb_inputs() + (size_t)prg->nb_outputs();
         for (uint32_t k = 0; k < end; ++k) add(k);
     }
-    long long from = (long long)h.first(), to = (long long)h.last();
-    if (h.size() == 0) from = to + 1;
-    if (w.given(2) && !c.count_of("-from", w.value[2], &from)) return TCL_ERROR;
-    if (w.given(3) && !c.count_of("-to", w.value[3], &to)) return TCL_ERROR;
-    if (from <= to && (h.size() == 0 || from < (long long)h.first() || to > (long long)h.last()))
-        return c.error({"RANGE"},
-                       "steps " + std::to_string(from) + " to " + std::to_string(to) +
-                           " are not all kept (kept: " +
-                           (h.size() ? std::to_string(h.first()) + " to " + std::to_string(h.last())
-                                     : std::string("none")) +
-                           ")");
+    long long from = 0, to = 0;
+    if (!kept_range(c, h, w.value[2], w.value[3], &from, &to)) return TCL_ERROR;
     if (w.given(4)) {
         Tcl_Channel channel = channel_of(c, w.value[4], TCL_WRITABLE);
         if (!channel) return TCL_ERROR;
@@ -241,5 +251,43 @@ int sim_trace(SimCall& c) {
                 engine->codec(), &sink);
     Tcl_SetObjResult(c.obj->owner->interp,
                      Tcl_NewStringObj(sink.text.data(), (int)sink.text.size()));
+    return TCL_OK;
+}
+
+// sim history NAME ?-from I? ?-to J?: {STATES VALUES}, a character a step
+// (p present, n nil, a absent) and the values of the present steps.
+int sim_history(SimCall& c) {
+    static const std::vector<OptionSpec> table = {{"-from", true, true}, {"-to", true, true}};
+    const char* usage = "NAME ?-from I? ?-to J?";
+    if (c.count < 1) return c.usage(usage);
+    const char* name = c.args[0];
+    ++c.args;
+    --c.count;
+    OptionWords w;
+    if (!c.options(table, usage, &w)) return TCL_ERROR;
+    Simulation& s = c.simulation();
+    if (!s.engine) return c.error({"NORUN"}, "no run: sim reset first");
+    std::shared_ptr<Engine> engine = s.engine;
+    const History& h = engine->history();
+    int id = c.symbol(name);
+    int index = id ? engine->var_index(id) : -1;
+    if (index < 0) return c.error({"UNDECLARED", name}, std::string("no variable '") + name + "'");
+    int column = h.column_of((uint32_t)index);
+    if (column < 0)
+        return c.error({"UNRECORDED", name},
+                       std::string("'") + name + "' is not recorded (sim reset -record)");
+    long long from = 0, to = 0;
+    if (!kept_range(c, h, w.value[0], w.value[1], &from, &to)) return TCL_ERROR;
+    const SimType& type = *engine->code().vars[(size_t)index].type;
+    std::string states;
+    Tcl_Obj* values = Tcl_NewListObj(0, nullptr);
+    for (long long step = from; step <= to; ++step) {
+        Val v{};
+        Presence p = h.at((uint64_t)step, (size_t)column, &v);
+        states += p == PRESENT ? 'p' : p == NIL ? 'n' : 'a';
+        if (p == PRESENT) Tcl_ListObjAppendElement(nullptr, values, c.value_obj(*engine, type, v));
+    }
+    Tcl_Obj* pair[2] = {Tcl_NewStringObj(states.data(), (int)states.size()), values};
+    Tcl_SetObjResult(c.obj->owner->interp, Tcl_NewListObj(2, pair));
     return TCL_OK;
 }
