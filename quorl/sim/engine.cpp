@@ -29,6 +29,7 @@ std::unique_ptr<Engine> Engine::build(const EcPrg* prg, const EngineOptions& opt
     if (!compile_program(prg, &engine->_codec, options.compile, bound, &engine->_code, error))
         return nullptr;
     const Code& code = engine->_code;
+    if (options.native) engine->_native = NativeCode::translate(code);
     for (int f = 0; f < 2; ++f) {
         engine->_values[f] = code.init;
         engine->_nils[f] = code.init_nil;
@@ -190,8 +191,9 @@ bool Engine::step(const StepInputs& inputs, StepFailure* failure) {
     _violations_before = _violations.size();
     RunError error;
     _running = true;
-    RunFault fault = run_code(_code, _code.ins.data(), Frames{cur, prev, curnil, prevnil}, this,
-                              &error);
+    Frames frames{cur, prev, curnil, prevnil};
+    RunFault fault = _native ? _native->run(_code, frames, this, &error)
+                             : run_code(_code, _code.ins.data(), frames, this, &error);
     _running = false;
     _inputs = nullptr;
     if (fault != RUN_OK || _abandoned) {
