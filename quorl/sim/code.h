@@ -112,6 +112,8 @@ struct Code {
     std::vector<uint32_t> lists;      // operand lists of the n-ary instructions
     std::vector<uint32_t> temps;      // the temporaries' slots, by depth (see compile.h)
     std::vector<uint32_t> constants;  // slots that hold the same value at every step
+    uint32_t base_fnow = 0;    // the base clock's "first instant" flag
+    uint32_t base_fstate = 0;  // its state: not ticked yet
     std::vector<CodeOwner> owners;    // in increasing start order
     std::vector<SimVar> vars;         // inputs, outputs and locals
     std::vector<uint32_t> inputs;     // index in vars of each input, in order

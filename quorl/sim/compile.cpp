@@ -252,11 +252,15 @@ bool Compiler::program() {
 void Compiler::begin_part(int part) {
     _part = part;
     _out = &_parts[part];
+    _owner_pending = false;
 }
 
-// What comes next in the current part computes `variable'.
+// What comes next in the current part computes `variable'. Only the code
+// that may fail needs its owner known: it is noted when such an
+// instruction is emitted (see emit).
 void Compiler::own(int variable) {
-    _part_owners[_part].push_back(CodeOwner{(uint32_t)_out->size(), variable});
+    _pending_owner = CodeOwner{(uint32_t)_out->size(), variable};
+    _owner_pending = true;
 }
 
 // The parts in the order they run, the owners of their code with them.

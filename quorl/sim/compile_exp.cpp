@@ -83,7 +83,13 @@ void Compiler::release(uint32_t slot) {
 }
 
 uint32_t Compiler::emit(Op op, uint32_t d, uint32_t a, uint32_t b) {
-    if (may_fail(op)) ++_unsafe;
+    if (may_fail(op)) {
+        ++_unsafe;
+        if (_owner_pending && !_instant_only) {
+            _part_owners[_part].push_back(_pending_owner);
+            _owner_pending = false;
+        }
+    }
     Ins i{};
     i.op = op;
     i.d = d;

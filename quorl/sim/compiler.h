@@ -155,6 +155,8 @@ public:
     };
     std::vector<Ins> _parts[PART_COUNT];
     std::vector<CodeOwner> _part_owners[PART_COUNT];
+    CodeOwner _pending_owner{0, 0};  // see own()
+    bool _owner_pending = false;
     int _part = 0;
     std::vector<Ins>* _out = nullptr;  // where instructions go: the current part
     std::vector<uint32_t> _temps;       // the pool of temporaries

@@ -16,6 +16,7 @@
 #include <sys/mman.h>
 
 #include <climits>
+#include <cstddef>
 #include <unordered_map>
 #include <vector>
 
@@ -29,21 +30,21 @@ struct Context {
     const Val* prev;        // 8
     uint8_t* curnil;        // 16
     const uint8_t* prevnil; // 24
-    const Code* code;       // 32
-    Outside* outside;       // 40
-    RunError* error;        // 48
-    uint32_t fault;         // 56: a failure of the machine code itself
-    uint32_t ins;           // 60: its instruction
+    const Code* code;       // 32: its calls and lists
+    const NativeCode::Slow* slow;
+    Outside* outside;       // 48
+    RunError* error;        // 56
+    uint32_t fault;         // 64: a failure of the machine code itself
+    uint32_t ins;           // 68: its instruction
 };
 
 // One instruction through the run loop: 0, or 1 after a failure (the
 // error is then filled in).
-int run_one(Context* c, uint32_t index) {
-    Ins pair[2] = {c->code->ins[index], Ins{}};
-    pair[1].op = OP_HALT;
+int run_one(Context* c, uint32_t slow) {
+    const NativeCode::Slow& s = c->slow[slow];
     Frames f{c->cur, c->prev, c->curnil, c->prevnil};
-    if (run_code(*c->code, pair, f, c->outside, c->error) == RUN_OK) return 0;
-    c->error->ins = index;
+    if (run_code(*c->code, s.ins, f, c->outside, c->error) == RUN_OK) return 0;
+    c->error->ins = s.index;
     return 1;
 }
 
@@ -54,7 +55,7 @@ const int kNTempRegs = 6;
 
 class Translator {
 public:
-    explicit Translator(const Code& code) : _code(code) {
+    Translator(const Code& code, const Val* constants) : _code(code), _values(constants) {
         for (size_t k = 0; k < code.temps.size() && (int)k < kNTempRegs; ++k)
             _reg_of[code.temps[k]] = kTempRegs[k];
         _constant.assign(code.nslots, false);
@@ -62,6 +63,7 @@ public:
     }
     bool translate();
     Asm a;
+    std::vector<NativeCode::Slow> slow_ins;
 
 private:
     // ---- operands
@@ -78,24 +80,44 @@ private:
     Opnd src32(uint32_t slot) const {
         int r = reg(slot);
         if (r >= 0) return Opnd::r(r);
-        if (_constant[slot]) return Opnd::i(_code.init[slot].i);
+        if (_constant[slot]) return Opnd::i(_values[slot].i);
         return cur(slot);
     }
-    void load32(int dst, uint32_t slot) { a.mov32(dst, src32(slot)); }
+    void load32(int dst, uint32_t slot) {
+        if (reg(slot) != dst) a.mov32(dst, src32(slot));
+    }
+    // A constant whose upper half is 0 (an int, a bool) is an immediate; a
+    // real is read from its slot (shorter than a 64-bit immediate).
     void load64(int dst, uint32_t slot) {
         int r = reg(slot);
-        if (r >= 0) {
+        uint64_t bits = 0;
+        if (_constant[slot]) memcpy(&bits, &_values[slot], 8);
+        if (r == dst) return;
+        if (r >= 0)
             a.mov_reg64(dst, r);
-        } else if (_constant[slot]) {
-            int64_t bits;
-            memcpy(&bits, &_code.init[slot], 8);
-            a.mov64_imm(dst, bits);
-        } else {
+        else if (_constant[slot] && bits >> 32 == 0)
+            a.mov32(dst, Opnd::i((int32_t)(uint32_t)bits));
+        else
             a.mov64(dst, cur(slot));
-        }
+    }
+    // A slot as the r/m operand of a 64-bit instruction (cmov): its
+    // register, or its place in the frame (a constant's too).
+    Opnd src64(uint32_t slot) const {
+        int r = reg(slot);
+        return r >= 0 ? Opnd::r(r) : cur(slot);
+    }
+    // The register an instruction computes in: the destination's own when
+    // it has one that none of `others' is in, else rax.
+    int work(uint32_t d, std::initializer_list<uint32_t> others) const {
+        int r = reg(d);
+        if (r < 0) return RAX;
+        for (uint32_t o : others)
+            if (reg(o) == r) return RAX;
+        return r;
     }
     void store32(uint32_t slot, int src) {
         int r = reg(slot);
+        if (r == src) return;
         if (r >= 0)
             a.mov32(r, Opnd::r(src));
         else
@@ -103,6 +125,7 @@ private:
     }
     void store64(uint32_t slot, int src) {
         int r = reg(slot);
+        if (r == src) return;
         if (r >= 0)
             a.mov_reg64(r, src);
         else
@@ -149,6 +172,7 @@ private:
     void real_compare(const Ins& x);
 
     const Code& _code;
+    const Val* _values;
     std::unordered_map<uint32_t, int> _reg_of;
     std::vector<bool> _constant;
     struct Fixup {
@@ -166,10 +190,13 @@ private:
 };
 
 void Translator::slow(uint32_t index) {
+    NativeCode::Slow s{{_code.ins[index], Ins{}}, index};
+    s.ins[1].op = OP_HALT;
+    slow_ins.push_back(s);
     for (size_t k = 0; k < _code.temps.size() && (int)k < kNTempRegs; ++k)
         a.store64(cur(_code.temps[k]), kTempRegs[k]);
     a.mov_reg64(RDI, R15);
-    a.mov32(RSI, Opnd::i((int32_t)index));
+    a.mov32(RSI, Opnd::i((int32_t)(slow_ins.size() - 1)));
     a.mov64_imm(RAX, (int64_t)(intptr_t)&run_one);
     a.call(RAX);
     for (size_t k = 0; k < _code.temps.size() && (int)k < kNTempRegs; ++k)
@@ -179,30 +206,45 @@ void Translator::slow(uint32_t index) {
 }
 
 void Translator::int_binary(const Ins& x, uint32_t index) {
-    load32(RAX, x.a);
+    uint32_t first = x.a, second = x.b;
+    bool compare = x.op >= OP_IEQ && x.op <= OP_IGE;
+    bool commutes = x.op == OP_IADD || x.op == OP_IADDO || x.op == OP_IMUL || x.op == OP_IMULO ||
+                    x.op == OP_AND || x.op == OP_OR || x.op == OP_XOR;
+    // Into the destination's register when the second operand is not in it.
+    if (commutes && reg(second) >= 0 && reg(second) == reg(x.d) && reg(first) != reg(x.d))
+        std::swap(first, second);
+    if (compare) {
+        static const Cond cond[] = {E, NE, L, LE, G, GE};
+        int left = reg(first);
+        if (left < 0) {
+            load32(RAX, first);
+            left = RAX;
+        }
+        a.alu32(Asm::CMP, left, src32(second));
+        a.setcc(cond[x.op - OP_IEQ], RAX);
+        int w = reg(x.d) >= 0 ? reg(x.d) : RAX;
+        a.movzx8(w, RAX);
+        store32(x.d, w);
+        return;
+    }
+    int w = work(x.d, {second});
+    load32(w, first);
     switch (x.op) {
         case OP_IADD:
-        case OP_IADDO: a.alu32(Asm::ADD, RAX, src32(x.b)); break;
+        case OP_IADDO: a.alu32(Asm::ADD, w, src32(second)); break;
         case OP_ISUB:
-        case OP_ISUBO: a.alu32(Asm::SUB, RAX, src32(x.b)); break;
+        case OP_ISUBO: a.alu32(Asm::SUB, w, src32(second)); break;
         case OP_IMUL:
-        case OP_IMULO: a.imul32(RAX, src32(x.b)); break;
-        case OP_AND: a.alu32(Asm::AND, RAX, src32(x.b)); break;
-        case OP_OR: a.alu32(Asm::OR, RAX, src32(x.b)); break;
-        case OP_XOR: a.alu32(Asm::XOR, RAX, src32(x.b)); break;
-        case OP_IMPL:
-            a.alu32(Asm::XOR, RAX, Opnd::i(1));
-            a.alu32(Asm::OR, RAX, src32(x.b));
-            break;
-        default: {  // comparisons
-            static const Cond cond[] = {E, NE, L, LE, G, GE};
-            a.alu32(Asm::CMP, RAX, src32(x.b));
-            a.setcc(cond[x.op - OP_IEQ], RAX);
-            a.movzx8(RAX, RAX);
-        }
+        case OP_IMULO: a.imul32(w, src32(second)); break;
+        case OP_AND: a.alu32(Asm::AND, w, src32(second)); break;
+        case OP_OR: a.alu32(Asm::OR, w, src32(second)); break;
+        case OP_XOR: a.alu32(Asm::XOR, w, src32(second)); break;
+        default:  // =>
+            a.alu32(Asm::XOR, w, Opnd::i(1));
+            a.alu32(Asm::OR, w, src32(second));
     }
     if (x.op == OP_IADDO || x.op == OP_ISUBO || x.op == OP_IMULO) fail(a.jcc(O), RUN_OVERFLOW, index);
-    store32(x.d, RAX);
+    store32(x.d, w);
 }
 
 // div and mod truncate toward zero; a zero divisor fails; INT_MIN div -1
@@ -268,10 +310,12 @@ void Translator::real_compare(const Ins& x) {
 void Translator::instruction(uint32_t index) {
     const Ins& x = _code.ins[index];
     switch (x.op) {
-        case OP_MOV:
-            load64(RAX, x.a);
-            store64(x.d, RAX);
+        case OP_MOV: {
+            int w = work(x.d, {});
+            load64(w, x.a);
+            store64(x.d, w);
             return;
+        }
         case OP_MOVN:
             load64(RAX, x.a);
             store64(x.d, RAX);
@@ -294,15 +338,28 @@ void Translator::instruction(uint32_t index) {
             return;
         case OP_SEL: {
             uint32_t c = _code.ins[index + 1].a;
-            load64(RAX, x.a);
-            load64(RCX, x.b);
+            if (c == _code.base_fnow) {  // -> on the base clock: its right side
+                int w = work(x.d, {});
+                load64(w, x.b);
+                store64(x.d, w);
+                return;
+            }
+            int w = work(x.d, {x.b, c});
+            load64(w, x.a);
             test_zero(c);
-            a.cmov64(E, RAX, Opnd::r(RCX));
-            store64(x.d, RAX);
+            a.cmov64(E, w, src64(x.b));
+            store64(x.d, w);
             return;
         }
         case OP_SELN: {
             uint32_t c = _code.ins[index + 1].a;
+            if (c == _code.base_fnow) {
+                load64(RAX, x.b);
+                store64(x.d, RAX);
+                a.load8(RAX, nil(x.b));
+                a.store8(nil(x.d), RAX);
+                return;
+            }
             a.cmp8_imm(nil(c), 0);
             size_t is_nil = a.jcc(NE);
             test_zero(c);
@@ -324,6 +381,10 @@ void Translator::instruction(uint32_t index) {
         }
         case OP_JMP: jump_to(a.jmp(), index + 1 + x.a); return;
         case OP_JF:
+            if (x.a == _code.base_fnow) {  // -> on the base clock, with jumps
+                jump_to(a.jmp(), index + 1 + x.b);
+                return;
+            }
             test_zero(x.a);
             jump_to(a.jcc(E), index + 1 + x.b);
             return;
@@ -339,19 +400,21 @@ void Translator::instruction(uint32_t index) {
         case OP_IMOD: division(x, index); return;
         case OP_INEG:
         case OP_INEGO:
-        case OP_NOT:
-            load32(RAX, x.a);
+        case OP_NOT: {
+            int w = work(x.d, {});
+            load32(w, x.a);
             if (x.op == OP_NOT) {
-                a.alu32(Asm::XOR, RAX, Opnd::i(1));
+                a.alu32(Asm::XOR, w, Opnd::i(1));
             } else {
                 if (x.op == OP_INEGO) {
-                    a.alu32(Asm::CMP, RAX, Opnd::i(INT_MIN));
+                    a.alu32(Asm::CMP, w, Opnd::i(INT_MIN));
                     fail(a.jcc(E), RUN_OVERFLOW, index);
                 }
-                a.neg32(RAX);
+                a.neg32(w);
             }
-            store32(x.d, RAX);
+            store32(x.d, w);
             return;
+        }
         case OP_RADD:
         case OP_RSUB:
         case OP_RMUL:
@@ -368,20 +431,30 @@ void Translator::instruction(uint32_t index) {
             store64(x.d, RAX);
             return;
         case OP_I2R:
-            load32(RAX, x.a);
-            a.cvtsi2sd(0, Opnd::r(RAX));
+            a.cvtsi2sd(0, reg(x.a) >= 0 ? Opnd::r(reg(x.a)) : cur(x.a));
             store_real(x.d, 0);
             return;
         case OP_PREV:
         case OP_PREVN:
-        case OP_PREV0:
-            a.mov64(RAX, prev(x.a));
-            store64(x.d, RAX);
+        case OP_PREV0: {
+            int w = work(x.d, {});
+            a.mov64(w, prev(x.a));
+            store64(x.d, w);
             if (x.op == OP_PREV0) return;
+            if (x.b == _code.base_fnow) {  // not the first instant
+                if (x.op == OP_PREVN) {
+                    a.load8(RAX, prevnil(x.a));
+                    a.store8(nil(x.d), RAX);
+                } else {
+                    a.store8_imm(nil(x.d), 0);
+                }
+                return;
+            }
             a.load8(RAX, cur(x.b));
             if (x.op == OP_PREVN) a.or8(RAX, prevnil(x.a));
             a.store8(nil(x.d), RAX);
             return;
+        }
         case OP_MEMSAVE: {
             uint32_t from = x.a & ~kNilFlag;
             size_t keep = 0;
@@ -446,10 +519,10 @@ bool Translator::translate() {
     for (int r : {RBX, RBP, R12, R13, R14, R15}) a.push(r);
     a.sub_rsp(8);
     a.mov_reg64(R15, RDI);
-    a.mov64(RBX, Opnd::m(R15, 0));
-    a.mov64(RBP, Opnd::m(R15, 8));
-    a.mov64(R13, Opnd::m(R15, 16));
-    a.mov64(R14, Opnd::m(R15, 24));
+    a.mov64(RBX, Opnd::m(R15, offsetof(Context, cur)));
+    a.mov64(RBP, Opnd::m(R15, offsetof(Context, prev)));
+    a.mov64(R13, Opnd::m(R15, offsetof(Context, curnil)));
+    a.mov64(R14, Opnd::m(R15, offsetof(Context, prevnil)));
     std::vector<size_t> at(_code.ins.size() + 1);
     for (uint32_t k = 0; k < _code.ins.size(); ++k) {
         at[k] = a.size();
@@ -459,9 +532,9 @@ bool Translator::translate() {
     // The failures of the machine code itself note what and where.
     for (const Stub& s : _stubs) {
         a.land(s.at, a.size());
-        a.op({}, false, {0xC7}, 0, Opnd::m(R15, 56));
+        a.op({}, false, {0xC7}, 0, Opnd::m(R15, offsetof(Context, fault)));
         a.dword((int32_t)s.fault);
-        a.op({}, false, {0xC7}, 0, Opnd::m(R15, 60));
+        a.op({}, false, {0xC7}, 0, Opnd::m(R15, offsetof(Context, ins)));
         a.dword((int32_t)s.index);
         _fail_exits.push_back(a.jmp());
     }
@@ -485,9 +558,9 @@ bool Translator::translate() {
 
 }  // namespace
 
-std::unique_ptr<NativeCode> NativeCode::translate(const Code& code) {
+std::unique_ptr<NativeCode> NativeCode::translate(const Code& code, const Val* constants) {
 #ifdef QUORL_NATIVE
-    Translator t(code);
+    Translator t(code, constants);
     if (!t.translate()) return nullptr;
     size_t size = t.a.size();
     void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -497,9 +570,10 @@ std::unique_ptr<NativeCode> NativeCode::translate(const Code& code) {
         munmap(memory, size);
         return nullptr;
     }
-    return std::unique_ptr<NativeCode>(new NativeCode(memory, size));
+    return std::unique_ptr<NativeCode>(new NativeCode(memory, size, std::move(t.slow_ins)));
 #else
     (void)code;
+    (void)constants;
     return nullptr;
 #endif
 }
@@ -510,7 +584,7 @@ NativeCode::~NativeCode() {
 
 RunFault NativeCode::run(const Code& code, const Frames& f, Outside* outside,
                          RunError* error) const {
-    Context c{f.cur, f.prev, f.curnil, f.prevnil, &code, outside, error, 0, 0};
+    Context c{f.cur, f.prev, f.curnil, f.prevnil, &code, _slow.data(), outside, error, 0, 0};
     auto entry = reinterpret_cast<int (*)(Context*)>(_memory);
     if (entry(&c) == 0) return RUN_OK;
     if (c.fault != RUN_OK) {  // a failure of the machine code itself

@@ -8,15 +8,19 @@
 
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 #include "quorl/sim/code.h"
 #include "quorl/sim/runner.h"
 
 class NativeCode {
 public:
-    // The machine code of code.ins, or null where there is none (another
-    // processor, or no memory that can hold code).
-    static std::unique_ptr<NativeCode> translate(const Code& code);
+    // The machine code of code.ins for the instants after the first one of
+    // the base clock (whose flag it takes as false: `->' on the base clock
+    // is its right side), or null where there is none (another processor,
+    // or no memory that can hold code). `constants' is a frame, where the
+    // constants' values are read.
+    static std::unique_ptr<NativeCode> translate(const Code& code, const Val* constants);
     ~NativeCode();
     NativeCode(const NativeCode&) = delete;
     NativeCode& operator=(const NativeCode&) = delete;
@@ -25,10 +29,20 @@ public:
     RunFault run(const Code& code, const Frames& f, Outside* outside, RunError* error) const;
     size_t size() const { return _size; }
 
+    // The instructions that run through the run loop, with their places in
+    // code.ins: the machine code needs nothing else of code.ins.
+    struct Slow {
+        Ins ins[2];  // the instruction (and its second word), then OP_HALT
+        uint32_t index;
+    };
+    const std::vector<Slow>& slow() const { return _slow; }
+
 private:
-    NativeCode(void* memory, size_t size) : _memory(memory), _size(size) {}
+    NativeCode(void* memory, size_t size, std::vector<Slow> slow)
+        : _memory(memory), _size(size), _slow(std::move(slow)) {}
     void* _memory;
     size_t _size;
+    std::vector<Slow> _slow;
 };
 
 #endif

@@ -140,6 +140,8 @@ bool Compiler::variables() {
     base.act = 1;
     base.fnow = new_slot(v, false);
     base.fstate = new_slot(v, false);
+    _code->base_fnow = base.fnow;
+    _code->base_fstate = base.fstate;
     _clocks.emplace(_prg->base_clock(), base);
     _clock_order.push_back(_prg->base_clock());
     _syms.assign((size_t)_prg->symbols()->count() + 1, Symbol());

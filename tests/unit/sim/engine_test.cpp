@@ -272,8 +272,11 @@ struct RandomProgram {
         }
         std::string decl;
         for (int k = 0; k < n; ++k) decl += "v" + std::to_string(k) + " : " + types[(size_t)k] + ";\n";
-        return "node r(i, j : int; x : real; b, c : bool) returns (o : int);\nvar (w : int) when c;\n" +
-               decl + "let\nw = i when c;\no = current w;\n" + eqs + "tel\n";
+        // A clock, and pre of values that may be nil on it.
+        return "node r(i, j : int; x : real; b, c : bool) returns (o, o2 : int);\n"
+               "var (w, u, t : int) when c;\n" +
+               decl + "let\nw = i when c;\no = current w;\nu = pre w;\nt = pre u;\no2 = current t;\n" +
+               eqs + "tel\n";
     }
 };
 
