@@ -3,8 +3,11 @@
  * syntax tree: each reduction calls the program's building operations.
  *
  * Generated with the C skeleton and compiled as C++: every semantic value is
- * a plain pointer or int, so the value union stays trivially copyable and the
- * parse stack may be relocated with memcpy when it grows.
+ * a plain pointer or int and a location is an unsigned, so the parse stacks
+ * can be moved with memcpy. The skeleton would move them itself only for
+ * its default location type: compiled as C++ with another one, it leaves
+ * the stacks at their first 200 entries. They grow through yyoverflow
+ * instead, into storage the reader owns.
  */
 
 %{
@@ -12,6 +15,10 @@
  * a deeper text fails with "memory exhausted". */
 #define YYINITDEPTH 200
 #define YYMAXDEPTH 10000
+#define yyoverflow(message, ss, ss_bytes, vs, vs_bytes, ls, ls_bytes, size)          \
+    do {                                                                            \
+        if (!GrowParseStacks(r, ss, ss_bytes, vs, vs_bytes, ls, ls_bytes, size)) YYNOMEM; \
+    } while (0)
 /* A location is the position of a symbol's first token (quorl/source.h). */
 #define YYLLOC_DEFAULT(Current, Rhs, N) (Current) = (N) ? YYRHSLOC(Rhs, 1) : YYRHSLOC(Rhs, 0)
 %}
@@ -41,6 +48,7 @@ struct EcReader;
 %code {
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
@@ -65,6 +73,31 @@ static Exp* GetIdentExp(EcReader* r, int name, unsigned pos);
 static Exp* Call(EcReader* r, int function, unsigned pos, Exp* argument);
 static int StartOperands(EcReader* r, Exp* first);
 static Exp* NExp(EcReader* r, ExpNature n, int operands);
+
+/* Moves one parse stack (`used' bytes in use) into `store', resized for
+ * `count' entries: from the parser's own first array at the first growth,
+ * within the store afterwards. */
+template <class T>
+static void MoveParseStack(std::vector<unsigned char>& store, T** stack, long used, long count) {
+    static_assert(std::is_trivially_copyable<T>::value, "parse stack entries are copied as bytes");
+    bool first = store.empty();
+    store.resize((size_t)count * sizeof(T));
+    if (first) memcpy(store.data(), *stack, (size_t)used);
+    *stack = reinterpret_cast<T*>(store.data());
+}
+
+/* The parse stacks double, up to YYMAXDEPTH entries; false when they are
+ * there already ("memory exhausted"). */
+template <class State, class Size>
+static bool GrowParseStacks(EcReader* r, State** ss, long ss_bytes, ECPRG_STYPE** vs,
+                            long vs_bytes, ECPRG_LTYPE** ls, long ls_bytes, Size* size) {
+    if (*size >= YYMAXDEPTH) return false;
+    *size = *size * 2 < YYMAXDEPTH ? *size * 2 : YYMAXDEPTH;
+    MoveParseStack(r->parse_stacks[0], ss, ss_bytes, (long)*size);
+    MoveParseStack(r->parse_stacks[1], vs, vs_bytes, (long)*size);
+    MoveParseStack(r->parse_stacks[2], ls, ls_bytes, (long)*size);
+    return true;
+}
 }
 
 /* Token codes are part of the reader's interface: 258 to 295. */

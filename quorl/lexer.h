@@ -76,6 +76,8 @@ struct EcReader {
     std::vector<int> names;          // identifiers, or parameter name/type pairs
     std::vector<unsigned> name_pos;  // where each of them was read
     std::vector<Exp*> operands;
+    // The parser's three stacks once they outgrow their first entries.
+    std::vector<unsigned char> parse_stacks[3];
 };
 
 // Start the scanner on a file (read from its current position) or on a
