@@ -14,10 +14,10 @@
 #define QUORL_ECPRG_H
 
 #include <cstddef>
-#include <initializer_list>
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "quorl/ectype.h"
@@ -61,7 +61,7 @@ public:
     // found}, {"UNDECLARED", name}, ...), empty when not given.
     void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
     const char* error_msg() const { return _error; }
-    void set_error_code(std::initializer_list<std::string> words) { _error_code = words; }
+    void set_error_code(std::vector<std::string> words) { _error_code = std::move(words); }
     const std::vector<std::string>& error_code() const { return _error_code; }
 
     // ---- declarations (a null type is accepted)

@@ -390,16 +390,9 @@ constant
 
 /* ---------------------------------------------------------------- errors */
 
-/* The message and where it stands, for a failed load to report. */
-/* After a lexical error the parser sees the end of the text: the place and
- * the reason of the error code stay the lexical error's. */
+/* "syntax error" at the lookahead token, or "memory exhausted". */
 void ecprg_error(unsigned* pos, EcReader* r, const char* message) {
-    const char* near = printLexeme(r, r->result);
-    r->prg->error("%s line %d near '%s'", message, r->yyline, near);
-    if (r->lexical_error.empty()) r->error_pos = *pos;
-    SourcePos at = r->lines->at(r->error_pos);
-    r->prg->set_error_code({"SYNTAX", "", std::to_string(at.line), std::to_string(at.column), near,
-                            r->lexical_error.empty() ? r->prg->error_msg() : r->lexical_error});
+    record_failure(r, FAIL_SYNTAX, message, *pos);
 }
 
 /* ---------------------------------------------------------------- symbols */
@@ -584,8 +577,7 @@ static Exp* Bin(EcReader* r, ExpNature n, Exp* a, unsigned pos, Exp* b) {
 static Exp* GetIdentExp(EcReader* r, int name, unsigned pos) {
     Exp* ref = r->prg->reference(name);
     if (!ref) {
-        r->prg->error("undeclared ident '%s'", r->prg->symbol(name));
-        r->prg->set_error_code({"UNDECLARED", r->prg->symbol(name)});
+        record_failure(r, FAIL_UNDECLARED, r->prg->symbol(name));
         if (r->keep_positions)
             r->prg->source().note(NOTE_UNDECLARED, name, pos, 0, r->equation_of);
     } else if (r->keep_positions) {

@@ -31,9 +31,9 @@ static int refill(EcReader* r) {
         long n = r->file->read(r->window.get(), kWindow);
         if (n <= 0) {
             if (n == ReadSource::kInterrupted)
-                r->interrupted = true;
+                record_failure(r, FAIL_INTERRUPTED, nullptr);
             else if (n < 0)
-                r->read_error = errno ? errno : EIO;
+                record_failure(r, FAIL_READ, nullptr, 0, errno);
             r->eof = true;
             return -1;
         }
@@ -142,17 +142,15 @@ const ClassTable CT;
 
 inline int cls(int c) { return c < 0 ? 0 : CT.cls[c]; }
 
-// Formats a lexical error into the program being read.
+// Records a lexical error at the current character.
 void lex_error(EcReader* r, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void lex_error(EcReader* r, const char* format, ...) {
-    r->error_pos = current_pos(r);
     char msg[1024];
     va_list ap;
     va_start(ap, format);
     if (vsnprintf(msg, sizeof msg, format, ap) < 0) msg[0] = '\0';
     va_end(ap);
-    r->prg->error("%s", msg);
-    r->lexical_error = msg;
+    record_failure(r, FAIL_LEXICAL, msg, current_pos(r));
 }
 
 // Copies the n characters of buffer into the next ring slot and makes it the
@@ -342,8 +340,7 @@ int ecprg_lex(ECPRG_STYPE* lval, ECPRG_LTYPE* lloc, EcReader* r) {
     }
     r->result = lex_token(r, lval, lloc);
     // A lexical error ends the tokens where it was found.
-    if (r->result == -1 && r->error_pos) *lloc = r->error_pos;
-    r->token_pos = *lloc;
+    if (r->result == -1 && !r->failure.lexical.empty()) *lloc = r->failure.pos;
     return r->result;
 }
 

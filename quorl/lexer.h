@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ecprg.tab.h"  // token codes (258..295), ECPRG_STYPE, ecprg_parse
+#include "quorl/read_failure.h"
 
 class EcPrg;
 class Exp;
@@ -37,18 +38,14 @@ struct EcReader {
     const unsigned char* cur = nullptr;
     const unsigned char* end = nullptr;
     unsigned base = 0;         // offset of the window's first character in the text
-    bool eof = true;           // no more characters will come
-    int read_error = 0;        // errno of a failed read, 0 when none
-    bool interrupted = false;  // the source was stopped
+    bool eof = true;  // no more characters will come
 
     // ---- the scanner
     int carcour = -1;                      // current character, -1 at end of input
     int yyline = 1;                        // current line, from 1
     int boot = 0;                          // start token still to deliver, 0 once delivered
     int result = 0;                        // code of the last token returned
-    unsigned token_pos = 0;                // its position (quorl/source.h)
-    unsigned error_pos = 0;                // where a lexical or syntax error was met
-    std::string lexical_error;             // the message of a lexical error, if one
+    ReadFailure failure;                   // what went wrong, if anything (record_failure)
     SourceMap* lines;                      // where the lines of the text are recorded
     bool keep_positions = false;           // nodes and records keep positions (a file)
     std::unique_ptr<SourceMap> own_lines;  // the lines of a string
