@@ -198,50 +198,18 @@ void Checker::find_distrusted() {
             distrust((size_t)n.subject);
 }
 
-// The operator of a node as the text shows it.
-std::string operator_name(const EcPrg* prg, const Exp* e) {
-    switch (e->nature()) {
-        case IF_n: return "'if'";
-        case TUPLE_n: return "the tuple";
-        case CALL_n: return "'" + std::string(prg->symbol(e->function_ident())) + "'";
-        default: return "'" + std::string(opkey(e->nature())) + "'";
-    }
-}
-
+// The first fault of an equation stands: one message per equation, the
+// innermost, leftmost one. A call of an undeclared function read from a
+// file was noted by the reader (no code here); one built from Tcl has no
+// position. A `when' whose clock is not bool is a fault of clocks.
 void Checker::type_fault(Exp* e, const TypeVerdict& v, Fault* f) {
     if (f->found) return;
-    std::string op = operator_name(_prg, e);
-    std::string found = type_name(v.found), wanted = wanted_text(_prg, v);
-    std::string message;
-    int n = e->nature();
-    switch (v.fault) {
-        case TYPE_UNDECLARED_FUNCTION:
-            // The reader noted the calls it read; one built from Tcl has no position.
-            *f = Fault{true, e->pos(), e->pos() ? nullptr : "undeclared", e->function_ident(),
-                       "function " + op + " is not declared"};
-            return;
-        case TYPE_BAD_ARGUMENTS:
-            message = "function " + op + " takes " + wanted + ", not " + found;
-            break;
-        case TYPE_BAD_OPERAND: message = op + " needs " + wanted + ", not " + found; break;
-        case TYPE_BAD_OPERANDS:
-            if (n == IF_n)
-                message = v.expected == _prg->bool_type()
-                              ? "the condition of 'if' is " + found + ", not bool"
-                              : "the branches of 'if' are " + wanted + " and " + found;
-            else if (n == WHEN_n)
-                message = "the clock of 'when' is " + found + ", not bool";
-            else if (n == TUPLE_n)
-                message = "a tuple cannot hold the tuple " + found;
-            else if (v.expected && (n == ARROW_n || n == EQUAL_n || n == NEQ_n ||
-                                    (n >= GTE_n && n <= POWER_n && n != DIV_n && n != MOD_n)))
-                message = "the operands of " + op + " are " + wanted + " and " + found;
-            else
-                message = op + " needs " + wanted + " operands, not " + found;
-            break;
-        default: return;  // a fault below, or a kind that is never read
-    }
-    *f = Fault{true, e->pos(), "type", 0, message};
+    std::string message = describe_type_fault(_prg, e, v, LUSTRE_STYLE);
+    if (message.empty()) return;  // a kind that is never read
+    if (v.fault == TYPE_UNDECLARED_FUNCTION)
+        *f = Fault{true, e->pos(), e->pos() ? nullptr : "undeclared", e->order(), message};
+    else
+        *f = Fault{true, e->pos(), e->nature() == WHEN_n ? "clock" : "type", 0, message};
 }
 
 Value Checker::node(Exp* e, const Value* ops, Fault* tf, Fault* cf) {
