@@ -112,6 +112,10 @@ void Checker::read_notes() {
             if ((size_t)n.subject < _symbols) mark_used((size_t)n.subject);
             continue;
         }
+        if (n.kind == NOTE_TRAILING) {
+            if (_warnings) add(false, n.pos, "trailing", 0, "the text after the node is not read");
+            continue;
+        }
         std::string who = quoted(n.subject);
         switch (n.kind) {
             case NOTE_UNDECLARED:
@@ -139,23 +143,15 @@ void Checker::read_notes() {
             case NOTE_UNDECLARED_FUNCTION:
                 add(true, n.pos, "undeclared", n.subject, "function " + who + " is not declared");
                 break;
-            case NOTE_READ: break;
+            case NOTE_READ:
+            case NOTE_TRAILING: break;
             case NOTE_UNDECLARED_VARIABLE:
                 add(true, n.pos, "undeclared", n.subject,
                     who + " is not declared: its equation defines nothing");
                 break;
-            case NOTE_CLOCKED: {
-                IdentInfo* clock = variable(n.other);
-                if (!clock)
-                    add(true, n.pos, "clock", n.other,
-                        "the clock of " + who + ", " + quoted(n.other) + ", is not a variable");
-                else if (clock->type() && clock->type() != _prg->bool_type())
-                    add(true, n.pos, "clock", n.other,
-                        "the clock of " + who + ", " + quoted(n.other) + ", is " +
-                            type_name(clock->type()) + ", not bool");
+            case NOTE_CLOCKED:  // a clock counts as read (check-clocks.cpp checks it)
                 if (n.other > 0 && (size_t)n.other < _symbols) mark_used((size_t)n.other);
                 break;
-            }
         }
     }
 }
@@ -314,7 +310,7 @@ void Checker::definition(IdentInfo* info) {
     if (_graph.read_tuple_head(info)) return;
     std::vector<int>& members = _members;
     members.assign(1, info->ident());
-    if (IntList* tuple = info->tuple_linked()) {
+    if (IntList* tuple = info->tuple_members()) {
         members.clear();
         for (IntList* m = tuple; m; m = m->tail()) members.push_back(m->head());
     }
@@ -404,19 +400,12 @@ void Checker::causality() {
     }
 }
 
-// The names of a chain, its middle elided when it is long.
+// The names of a chain of nodes.
 std::string Checker::chain_text(const std::vector<int>& chain) const {
-    std::string text;
-    const size_t shown = 12;
-    for (size_t i = 0; i < chain.size(); ++i) {
-        if (chain.size() > 2 * shown && i == shown) {
-            text += " -> ... (" + std::to_string(chain.size() - 2 * shown) + " more)";
-            i = chain.size() - shown;
-        }
-        if (i) text += " -> ";
-        text += _prg->symbol(_graph.symbol(chain[i]));
-    }
-    return text;
+    std::vector<std::string> names;
+    names.reserve(chain.size());
+    for (int v : chain) names.emplace_back(_prg->symbol(_graph.symbol(v)));
+    return elided_chain(names, " -> ");
 }
 
 void Checker::unused() {
@@ -441,6 +430,7 @@ std::vector<Diagnostic> Checker::run(long max_errors) {
     _distrust.assign(_symbols, 0);
     find_distrusted();
     read_notes();
+    check_declared_clocks(_prg, &_out);
     equations();
     causality();
     if (_warnings) unused();
@@ -461,6 +451,21 @@ std::vector<Diagnostic> Checker::run(long max_errors) {
 }
 
 }  // namespace
+
+std::string elided_chain(const std::vector<std::string>& items, const char* separator) {
+    std::string text;
+    const size_t shown = 12;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items.size() > 2 * shown && i == shown) {
+            text += separator;
+            text += "... (" + std::to_string(items.size() - 2 * shown) + " more)";
+            i = items.size() - shown;
+        }
+        if (i) text += separator;
+        text += items[i];
+    }
+    return text;
+}
 
 std::vector<Diagnostic> check_program(EcPrg* prg, bool warnings, long max_errors) {
     return Checker(prg, warnings).run(max_errors);

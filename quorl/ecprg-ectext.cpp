@@ -167,7 +167,7 @@ void EcTextWriter::equations(IntList* l) {
         IdentInfo* info = _prg->get_ident_info(p->head());
         Exp* def = info ? info->right_side() : nullptr;
         if (!def) continue;
-        IntList* members = info->tuple_linked();
+        IntList* members = info->tuple_members();
         if (members && !_tuples_written.insert(members).second) continue;
         _out->cr();
         if (!members) {

@@ -106,7 +106,7 @@ int EcPrgVar::var(const Operation& op, int, const char** parameters) {
     Exp* rhs = defined ? info->right_side() : nullptr;
     put_pair(dict, "equation", text_obj(rhs ? expression_text(rhs) : ""));
     Tcl_Obj* tuple = Tcl_NewListObj(0, nullptr);
-    for (IntList* m = defined ? info->tuple_linked() : nullptr; m; m = m->tail())
+    for (IntList* m = defined ? info->tuple_members() : nullptr; m; m = m->tail())
         Tcl_ListObjAppendElement(nullptr, tuple, text_obj((*symbols)[m->head()]));
     put_pair(dict, "tuple", tuple);
     put_pair(dict, "line", Tcl_NewIntObj(prg->source().at(info->pos()).line));

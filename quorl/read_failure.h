@@ -34,6 +34,9 @@ struct ReadFailure {
     std::string lexical;  // the lexical error that ended the text, if one
     int read_error = 0;   // errno of a failed read, 0 when none
     bool interrupted = false;
+    // Of a program read from a file, the text a lexical error left unread:
+    // from the token it stopped in to the end of that line.
+    std::string unread;
 
     // The cause in one text: the failed read, else the lexical error, else
     // the message; empty when nothing failed.

@@ -24,6 +24,11 @@ int EcParseSource(EcPrg* prg, SymbolTable* symbols, ReadSource* source, ReadFail
     yylexInitFile(&r, START_PROGRAM, source);
     int status = ecprg_parse(&r);
     if (r.failure.interrupted) status = kParseInterrupted;
+    // A lexical error after a whole program ends it early without failing
+    // the load; check warns of the text left unread.
+    if (status == 0 && !r.failure.lexical.empty())
+        prg->source().note(NOTE_TRAILING, 0, r.failure.pos,
+                           prg->source().keep_text(r.failure.unread));
     if (failure) *failure = std::move(r.failure);
     return status;
 }

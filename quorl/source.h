@@ -5,6 +5,8 @@
 #define QUORL_SOURCE_H
 
 #include <cstddef>
+#include <string>
+#include <utility>
 #include <vector>
 
 struct SourcePos {
@@ -26,13 +28,14 @@ enum ReadNoteKind {
     NOTE_CLOCKED,              // subject is declared on the clock `other'
     NOTE_UNDECLARED_FUNCTION,  // a call of a name that is not a declared function
     NOTE_READ,                 // subject is read by a statement the reader dropped
+    NOTE_TRAILING,             // text after the node that a lexical error left unread
 };
 
 struct ReadNote {
     ReadNoteKind kind;
     int subject;  // the symbol concerned
     unsigned pos;
-    int other;
+    int other;  // NOTE_CLOCKED: the clock; NOTE_TRAILING: its text (SourceMap::text)
     int owner;  // the variable whose equation it was read in, or 0
 };
 
@@ -50,12 +53,19 @@ public:
         _notes.push_back(ReadNote{kind, subject, pos, other, owner});
     }
     const std::vector<ReadNote>& notes() const { return _notes; }
+    // Keeps a text that a note refers to; its number for the note.
+    int keep_text(std::string text) {
+        _texts.push_back(std::move(text));
+        return (int)_texts.size() - 1;
+    }
+    const std::string& text(int number) const { return _texts[(size_t)number]; }
     // An equation read for `owner' is replaced: what was noted in it goes.
     void forget_equation(int owner);
 
 private:
     std::vector<unsigned> _line_starts;  // offsets of the starts of lines 2, 3, ...
     std::vector<ReadNote> _notes;
+    std::vector<std::string> _texts;
 };
 
 #endif
