@@ -57,15 +57,19 @@ std::string EcPrgVar::expression_text(Exp* e) {
 }
 
 // The record of the variable or constant the script names, or null after a
-// call error naming it.
+// call error naming it: KIND when the name stands for something else of the
+// program (a type, a function, the node, a literal), else UNDECLARED.
 IdentInfo* EcPrgVar::named_variable(const Operation& op, const char* text) {
     int id = 0;
     IdentInfo* info = nullptr;
-    if (strlen(text) <= (size_t)SymbolTable::kMaxName && symbols->find_then_get(&id, "%s", text))
-        info = prg->get_ident_info(id);
+    bool known = strlen(text) <= (size_t)SymbolTable::kMaxName &&
+                 symbols->find_then_get(&id, "%s", text);
+    if (known) info = prg->get_ident_info(id);
     if (!info || !kind_of(info->ident_mode())) {
-        call_error({"UNDECLARED", text}, "%s %s : no variable or constant '%s'", name(), op.name,
-                   text);
+        bool other = known && (info || prg->find_named_type(id) || prg->get_func_info(id) ||
+                               id == prg->name());
+        call_error({other ? "KIND" : "UNDECLARED", text}, "%s %s : no variable or constant '%s'",
+                   name(), op.name, text);
         return nullptr;
     }
     return info;
