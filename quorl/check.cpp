@@ -112,6 +112,7 @@ void Checker::read_notes() {
             if ((size_t)n.subject < _symbols) mark_used((size_t)n.subject);
             continue;
         }
+        if (n.kind == NOTE_PASSED) continue;  // what it passes over has notes of its own
         if (n.kind == NOTE_TRAILING) {
             if (_warnings) add(false, n.pos, "trailing", 0, "the text after the node is not read");
             continue;
@@ -144,7 +145,8 @@ void Checker::read_notes() {
                 add(true, n.pos, "undeclared", n.subject, "function " + who + " is not declared");
                 break;
             case NOTE_READ:
-            case NOTE_TRAILING: break;
+            case NOTE_TRAILING:
+            case NOTE_PASSED: break;
             case NOTE_UNDECLARED_VARIABLE:
                 add(true, n.pos, "undeclared", n.subject,
                     who + " is not declared: its equation defines nothing");

@@ -87,6 +87,13 @@ public:
     Exp* get_int_const(int ident);
     Exp* get_real_const(int ident);
 
+    // ---- every record made, in order: a name declared twice has one for
+    // each declaration (the lookups find the last)
+    size_t record_count() const { return _records.size(); }
+    const IdentInfo* record_at(size_t i) const { return _records.at(i); }
+    size_t function_count() const { return _funcs.size(); }
+    const FuncInfo* function_at(size_t i) const { return _funcs.at(i); }
+
     // ---- lookups
     IdentInfo* get_ident_info(int ident) const;
     FuncInfo* get_func_info(int ident) const;
@@ -137,6 +144,10 @@ public:
     Exp* get_exp(ExpNature n, Exp* a, Exp* b, Exp* c);
     Exp* get_exp(ExpNature n, Exp* a, int k);  // PROJ_n order, CALL_n function
     Exp* get_exp(ExpNature n, int count, Exp** ops);
+    // A leaf of its own for a name without declaration, in a statement the
+    // reader drops and keeps for the ec text (quorl/source.h): never linked
+    // to a variable nor typed.
+    Exp* undeclared_leaf(int ident) { return make_exp(ERROR_n, ident, nullptr, -1); }
     // Type of an expression by the typing rules, memoised into its nodes;
     // null with the message of the innermost ill-typed operator.
     EcType* type(Exp* root);

@@ -463,10 +463,23 @@ static void AddGroup(EcReader* r, int names, int type_name, unsigned type_pos, i
     CutNames(r, names);
 }
 
+/* A type declared again is ignored by the model: the note keeps the
+ * declaration as written, for the ec text. */
+static void NoteRedeclaredType(EcReader* r, int name, unsigned pos, int constants) {
+    std::string text = r->prg->symbol(name);
+    if (constants >= 0) {
+        for (size_t k = (size_t)constants; k < r->names.size(); ++k)
+            text += ((int)k == constants ? " = (" : ", ") + std::string(r->prg->symbol(r->names[k]));
+        text += ")";
+    }
+    SourceMap& source = r->prg->source();
+    source.note(NOTE_REDECLARED_TYPE, name, Kept(r, pos), source.keep_text(text));
+}
+
 /* An external type (constants < 0) or an enumeration. */
 static void AddType(EcReader* r, int name, unsigned pos, int constants) {
     EcPrg* prg = r->prg;
-    if (prg->find_named_type(name)) prg->source().note(NOTE_REDECLARED_TYPE, name, Kept(r, pos));
+    if (prg->find_named_type(name)) NoteRedeclaredType(r, name, pos, constants);
     if (constants < 0) {
         prg->add_usr_type(name);
     } else {
@@ -514,49 +527,121 @@ static void AddUserFunction(EcReader* r, int name, unsigned pos, int inputs, int
 
 /* ---------------------------------------------------------------- statements */
 
+/* Whether name is an output or a local, which an equation may define. */
+static bool Definable(EcReader* r, int name) {
+    IdentInfo* info = r->prg->get_ident_info(name);
+    return info && (info->ident_mode() == OUTPUT_m || info->ident_mode() == LOCAL_m);
+}
+
+static unsigned& StatementOf(EcReader* r, int name);
+
 /* Notes what makes an equation for `name' wrong; the model links it all the
- * same, as the reader is defined to. */
+ * same, as the reader is defined to. The equation it replaces is kept for
+ * the end of the statement. */
 static void NoteEquation(EcReader* r, int name, unsigned pos) {
     pos = Kept(r, pos);
     IdentInfo* info = r->prg->get_ident_info(name);
     if (!info) {
         r->prg->source().note(NOTE_UNDECLARED_VARIABLE, name, pos);
-    } else if (info->ident_mode() != OUTPUT_m && info->ident_mode() != LOCAL_m) {
+    } else if (!Definable(r, name)) {
         r->prg->source().note(NOTE_NOT_DEFINABLE, name, pos);
     } else if (info->eq_pos() || info->ec_def()) {
         r->prg->source().note(NOTE_REDEFINED, name, pos, 0, name);
+        if (r->keep_positions && info->ec_def())
+            r->replaced.push_back(EcReader::Replaced{name, info->tuple_members(),
+                                                     info->right_side(), StatementOf(r, name)});
     } else {
         info->set_eq_pos(pos);
     }
 }
 
-/* The end of a statement whose right side is e (null when dropped). */
+/* Where the statement that gave `name' its equation was read (a file's
+ * equations are noted as they are linked). */
+static unsigned& StatementOf(EcReader* r, int name) {
+    if ((size_t)name >= r->statement_of.size()) r->statement_of.resize((size_t)name + 1, 0);
+    return r->statement_of[(size_t)name];
+}
+
+static void NoteLinked(EcReader* r, const int* names, int n, unsigned pos) {
+    if (!r->keep_positions) return;
+    for (int k = 0; k < n; ++k)
+        if (Definable(r, names[k])) StatementOf(r, names[k]) = pos;
+}
+
+/* Keeps a statement that the program does not hold, for the ec text. */
+static void PassOver(EcReader* r, unsigned pos, const int* names, int n, Exp* e) {
+    if (!r->keep_positions || !e) return;
+    r->prg->source().pass_over(pos, r->equation_of,
+                               PassedStatement{std::vector<int>(names, names + n), e});
+}
+
+/* The equations the statement replaced, once it is linked: a replaced tuple
+ * equation goes only when none of its names holds it any more. */
+static void PassOverReplaced(EcReader* r) {
+    for (size_t k = 0; k < r->replaced.size(); ++k) {
+        const EcReader::Replaced& old = r->replaced[k];
+        bool seen = false, held = false;
+        for (size_t j = 0; j < k; ++j) seen = seen || r->replaced[j].rhs == old.rhs;
+        for (const IntList* m = old.tuple; m && !held; m = m->tail()) {
+            IdentInfo* member = r->prg->get_ident_info(m->head());
+            held = member && member->tuple_members() == old.tuple && member->right_side() == old.rhs;
+        }
+        if (seen || held) continue;
+        std::vector<int> names{old.name};
+        if (old.tuple) {
+            names.clear();
+            for (const IntList* m = old.tuple; m; m = m->tail()) names.push_back(m->head());
+        }
+        r->prg->source().pass_over(old.statement, r->equation_of, PassedStatement{names, old.rhs});
+    }
+    r->replaced.clear();
+}
+
+/* The end of a statement whose right side the program holds as e (null when
+ * dropped). */
 static void EndStatement(EcReader* r, Exp* e) {
     if (!e)
         for (int name : r->reads) r->prg->source().note(NOTE_READ, name, 0, 0, r->equation_of);
     r->reads.clear();
     r->equation_of = 0;
+    r->dropping = false;
 }
 
+/* A statement that reads an undeclared name is dropped: the model gets a
+ * null right side, as the reader is defined to give it. */
 static void AddEquation(EcReader* r, int name, unsigned pos, Exp* e) {
+    Exp* kept = r->dropping ? nullptr : e;
     NoteEquation(r, name, pos);
-    r->prg->define_variable(name, e);
-    EndStatement(r, e);
+    r->prg->define_variable(name, kept);
+    NoteLinked(r, &name, 1, Kept(r, pos));
+    PassOverReplaced(r);
+    if (!kept || !Definable(r, name)) PassOver(r, Kept(r, pos), &name, 1, e);
+    EndStatement(r, kept);
 }
 
 static void AddTupleEquation(EcReader* r, int names, Exp* e) {
+    Exp* kept = r->dropping ? nullptr : e;
     int n = (int)r->names.size() - names;
-    for (size_t k = (size_t)names; k < r->names.size(); ++k)
+    bool definable = false;
+    for (size_t k = (size_t)names; k < r->names.size(); ++k) {
         NoteEquation(r, r->names[k], r->name_pos[k]);
-    r->prg->define_tuple(r->prg->new_list(r->names.data() + names, n), e);
+        definable = definable || Definable(r, r->names[k]);
+    }
+    r->prg->define_tuple(r->prg->new_list(r->names.data() + names, n), kept);
+    unsigned pos = Kept(r, r->name_pos[(size_t)names]);
+    NoteLinked(r, r->names.data() + names, n, pos);
+    PassOverReplaced(r);
+    if (!kept || !definable) PassOver(r, pos, r->names.data() + names, n, e);
     CutNames(r, names);
-    EndStatement(r, e);
+    EndStatement(r, kept);
 }
 
 static void AddAssertion(EcReader* r, unsigned pos, Exp* e) {
-    r->prg->add_assertion(e);
-    if (e) r->prg->last_assertion()->set_eq_pos(Kept(r, pos));
-    EndStatement(r, e);
+    Exp* kept = r->dropping ? nullptr : e;
+    r->prg->add_assertion(kept);
+    if (kept) r->prg->last_assertion()->set_eq_pos(Kept(r, pos));
+    else PassOver(r, Kept(r, pos), nullptr, 0, e);
+    EndStatement(r, kept);
 }
 
 /* ---------------------------------------------------------------- expressions */
@@ -573,13 +658,18 @@ static Exp* Bin(EcReader* r, ExpNature n, Exp* a, unsigned pos, Exp* b) {
 /* The reference leaf of a declared name. A name without a reference leaf (an
  * assertion's generated name) cannot stand in an expression either and gets
  * the same message. Only a program read from a file has notes: a failed
- * expression of the Tcl operations leaves nothing behind. */
+ * expression of the Tcl operations leaves nothing behind. In a file, the
+ * statement that reads such a name is dropped at its end, and kept whole
+ * for the ec text: the name stands in it as a leaf of its own. */
 static Exp* GetIdentExp(EcReader* r, int name, unsigned pos) {
     Exp* ref = r->prg->reference(name);
     if (!ref) {
         record_failure(r, FAIL_UNDECLARED, r->prg->symbol(name));
-        if (r->keep_positions)
+        if (r->keep_positions) {
             r->prg->source().note(NOTE_UNDECLARED, name, pos, 0, r->equation_of);
+            r->dropping = true;
+            return r->prg->undeclared_leaf(name);
+        }
     } else if (r->keep_positions) {
         r->reads.push_back(name);
     }

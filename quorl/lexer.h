@@ -15,6 +15,7 @@
 
 class EcPrg;
 class Exp;
+class IntList;
 class ReadSource;
 class SourceMap;
 class SymbolTable;
@@ -68,6 +69,19 @@ struct EcReader {
     // names is undeclared the reader drops the statement, and these are
     // noted so that check still sees them used.
     std::vector<int> reads;
+    // Of a file: whether the statement being read reads an undeclared name
+    // (it is dropped); the equations it replaces, each with the tuple (or
+    // null) and right side it had and where that statement was read; by
+    // symbol, where the statement that gave a variable its equation was read.
+    bool dropping = false;
+    struct Replaced {
+        int name;
+        const IntList* tuple;
+        const Exp* rhs;
+        unsigned statement;
+    };
+    std::vector<Replaced> replaced;
+    std::vector<unsigned> statement_of;
     // Lists under construction, innermost last: a list is a start index in
     // one of these stacks, and its elements run to the stack's top.
     std::vector<int> names;          // identifiers, or parameter name/type pairs
