@@ -533,7 +533,18 @@ static bool Definable(EcReader* r, int name) {
     return info && (info->ident_mode() == OUTPUT_m || info->ident_mode() == LOCAL_m);
 }
 
-static unsigned& StatementOf(EcReader* r, int name);
+/* Where the statement that gave `name' its equation was read (a file's
+ * equations are noted as they are linked). */
+static unsigned& StatementOf(EcReader* r, int name) {
+    if ((size_t)name >= r->statement_of.size()) r->statement_of.resize((size_t)name + 1, 0);
+    return r->statement_of[(size_t)name];
+}
+
+static void NoteLinked(EcReader* r, const int* names, int n, unsigned pos) {
+    if (!r->keep_positions) return;
+    for (int k = 0; k < n; ++k)
+        if (Definable(r, names[k])) StatementOf(r, names[k]) = pos;
+}
 
 /* Notes what makes an equation for `name' wrong; the model links it all the
  * same, as the reader is defined to. The equation it replaces is kept for
@@ -555,19 +566,6 @@ static void NoteEquation(EcReader* r, int name, unsigned pos) {
     }
 }
 
-/* Where the statement that gave `name' its equation was read (a file's
- * equations are noted as they are linked). */
-static unsigned& StatementOf(EcReader* r, int name) {
-    if ((size_t)name >= r->statement_of.size()) r->statement_of.resize((size_t)name + 1, 0);
-    return r->statement_of[(size_t)name];
-}
-
-static void NoteLinked(EcReader* r, const int* names, int n, unsigned pos) {
-    if (!r->keep_positions) return;
-    for (int k = 0; k < n; ++k)
-        if (Definable(r, names[k])) StatementOf(r, names[k]) = pos;
-}
-
 /* Keeps a statement that the program does not hold, for the ec text. */
 static void PassOver(EcReader* r, unsigned pos, const int* names, int n, Exp* e) {
     if (!r->keep_positions || !e) return;
@@ -587,11 +585,9 @@ static void PassOverReplaced(EcReader* r) {
             held = member && member->tuple_members() == old.tuple && member->right_side() == old.rhs;
         }
         if (seen || held) continue;
-        std::vector<int> names{old.name};
-        if (old.tuple) {
-            names.clear();
-            for (const IntList* m = old.tuple; m; m = m->tail()) names.push_back(m->head());
-        }
+        std::vector<int> names;
+        for (const IntList* m = old.tuple; m; m = m->tail()) names.push_back(m->head());
+        if (!old.tuple) names.push_back(old.name);
         r->prg->source().pass_over(old.statement, r->equation_of, PassedStatement{names, old.rhs});
     }
     r->replaced.clear();
