@@ -35,7 +35,7 @@ bool Compiler::unit(Exp* e, int clock, const std::vector<uint32_t>& dsts, int ow
 
 // One equation (a tuple's at its first member, the others read that one).
 bool Compiler::equation(IdentInfo* info) {
-    IntList* tuple = info->tuple_linked();
+    IntList* tuple = info->tuple_members();
     if (tuple && info->tuple_order() != 1) {
         if (_graph) _graph->read_tuple_head(info);
         return true;
