@@ -67,7 +67,7 @@ bool Compiler::equation(IdentInfo* info) {
     for (size_t k = 0; k < _members.size(); ++k) {
         Symbol& s = _syms[(size_t)_members[k]];
         SimVar& v = _code->vars[(size_t)s.var];
-        v.level = _values[k].level;
+        v.level = s.level = _values[k].level;
         v.active = clock_slots(clock).act;
         s.compiled = 1;
     }
@@ -82,6 +82,7 @@ bool Compiler::equations(DepGraph* graph, std::vector<int>* order) {
     bool reading = order->empty();
     _graph = reading ? graph : nullptr;
     std::vector<uint32_t> starts, owner_starts;
+    _out->reserve((size_t)graph->size() * 6);  // about what an equation takes
     starts.reserve((size_t)graph->size() + 1);
     owner_starts.reserve((size_t)graph->size() + 1);
     for (int v = 0; v < graph->size(); ++v) {
@@ -209,6 +210,7 @@ void Compiler::forget_attempt() {
     _var_memories.clear();
     _memory_of.clear();
     _memories.clear();
+    _folded.clear();
     _current_memory.clear();
     _var_assumptions.clear();
     _exp_assumptions.clear();

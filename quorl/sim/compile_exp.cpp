@@ -114,7 +114,7 @@ void Compiler::rollback(const Mark& m) {
 uint8_t Compiler::level_of_var(int symbol) {
     const Symbol& s = _syms[(size_t)symbol];
     if (s.var < 0) return 0;
-    if (s.compiled) return vars()[(size_t)s.var].level;
+    if (s.compiled) return s.level;
     // Read under `pre' before its equation: what is assumed, checked later.
     auto known = _assumed_vars.find(symbol);
     uint8_t assumed = known == _assumed_vars.end() ? 0 : known->second;
@@ -167,7 +167,7 @@ bool Compiler::leaf(Exp* e, int clock, Res* r) {
                 s.slot = new_slot(v, false);
                 _code->constants.push_back(s.slot);
             }
-            *r = Res{s.slot, 0, s.kind};
+            *r = Res{s.slot, 0, s.kind, true};
             return true;
         default: return cannot_run();
     }
@@ -423,7 +423,19 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
     // memory: each node asks for all of them when it is pushed.
     // A node's operands inherit what is known of the instant (after the
     // first one of the clock), but for a change of clock.
+    // A leaf gives its value at once, without a frame of its own.
+    bool failed = false;
     auto push = [&](Exp* e, int c, int dst, bool after_first) {
+        if (e->arity() == 0) {
+            Res r{};
+            failed = failed || !leaf(e, c, &r);
+            if (dst >= 0 && pool[(size_t)dst] != r.slot) {
+                emit(r.level ? OP_MOVN : OP_MOV, pool[(size_t)dst], r.slot);
+                r.slot = pool[(size_t)dst];
+            }
+            res.push_back(r);
+            return;
+        }
         for (int k = 0; k < e->arity(); ++k) __builtin_prefetch(e->operand(k));
         frames.push_back(Frame{e, c, 0, dst, (uint32_t)res.size(), -1, after_first});
     };
@@ -462,17 +474,11 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
         return fail({"UNSUPPORTED"}, std::string("'") + opkey(e->nature()) + "' (" +
                                          nodekey(e->nature()) + ") cannot run");
     };
-    while (!frames.empty()) {
+    while (!frames.empty() && !failed) {
         size_t fi = frames.size() - 1;
         Frame& f = frames[fi];
         Exp* e = f.e;
         const int n = e->nature();
-        if (e->arity() == 0) {
-            Res r{};
-            if (!leaf(e, f.clock, &r)) return false;
-            finish(place(f, 0, r));
-            continue;
-        }
         if (_instant_only && (n == PRE_n || n == ARROW_n || n == WHEN_n || n == CURRENT_n))
             return fail({"UNSUPPORTED"}, std::string("'") + opkey(n) +
                                              "' cannot stand in an expression of one instant");
@@ -723,6 +729,19 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                     continue;
                 }
                 Res a = res[f.base];
+                // The minus of a literal is a constant (-1 is read that way).
+                bool wraps = a.kind == Kind::INT && _code->init[a.slot].i == INT32_MIN;
+                if (n == UMINUS_n && a.constant && !_instant_only && !(wraps && _options.overflow_error)) {
+                    Val v = _code->init[a.slot];
+                    if (a.kind == Kind::REAL)
+                        v.r = -v.r;
+                    else
+                        v.i = (int32_t)(0u - (uint32_t)v.i);
+                    consume(f.base);
+                    Res r{constant_slot(v), 0, a.kind, true};
+                    finish(f.dst >= 0 ? place(f, 0, r) : r);
+                    continue;
+                }
                 Op op = n == NOT_n        ? OP_NOT
                         : n == INT2REAL_n ? OP_I2R
                         : n == REAL2INT_n ? OP_R2I
@@ -782,6 +801,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
         }
         finish(Res{d, level, kind});
     }
+    if (failed) return false;
     out->insert(out->end(), res.begin(), res.end());
     return true;
 }

@@ -24,6 +24,7 @@ struct Res {
     uint32_t slot;
     uint8_t level;
     Kind kind;
+    bool constant = false;  // the slot holds the same value at every step
 };
 
 // The slots of a clock: whether it ticks in this instant, whether this is
@@ -50,6 +51,7 @@ struct Symbol {
     int32_t var = -1;     // a variable's place in Code::vars
     int32_t clock = 0;    // a variable's clock, 0 for the base clock
     Kind kind = Kind::INT;
+    uint8_t level = 0;            // a variable's, once compiled
     uint8_t mode = kUnknownMode;  // IdentMode
     bool typed = false;
     bool compiled = false;  // a variable whose level is known (an input, or its equation done)
@@ -92,6 +94,7 @@ private:
     // ---- slots and clocks (compile.cpp)
     uint32_t new_slot(Val init, bool nil);
     uint32_t temp();
+    uint32_t constant_slot(Val v);
     void release(uint32_t slot);
     bool literal_value(int symbol, Val* v, const SimType** type);
     Symbol& sym(int id);
@@ -162,6 +165,7 @@ public:
     std::vector<uint32_t> _temps;       // the pool of temporaries
     size_t _temp_next = 0;              // the next one free in the unit being compiled
     std::vector<Symbol> _syms;                          // by symbol
+    std::unordered_map<uint64_t, uint32_t> _folded;     // constants computed: bits -> slot
     std::unordered_map<int, std::vector<uint32_t>> _inputs_on;  // clock -> inputs on it
     DepGraph* _graph = nullptr;  // where the equations' reads go, while they are read
     bool _in_pre = false;        // a leaf read by `pre': not within the instant

@@ -167,6 +167,13 @@ static bool busy(bool running, StepFailure* failure) {
 
 bool Engine::step(const StepInputs& inputs, StepFailure* failure) {
     if (busy(_running, failure)) return false;
+    if (_abandoned) {  // by a script the run's channel ran, for one
+        failure->fault = RUN_CALL;
+        failure->step = _instant + 1;
+        failure->variable = 0;
+        failure->reason = "the program was changed or deleted during the run";
+        return false;
+    }
     int work = 1 - _state;
     Val* cur = _values[work].data();
     uint8_t* curnil = _nils[work].data();

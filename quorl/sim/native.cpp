@@ -100,6 +100,19 @@ private:
         else
             a.mov64(dst, cur(slot));
     }
+    // d := s, 64 bits, by the shortest way: from s's register straight into
+    // d's place, or through rax.
+    void move64(uint32_t d, uint32_t s) {
+        int rd = reg(d), rs = reg(s);
+        if (rd >= 0) {
+            load64(rd, s);
+        } else if (rs >= 0) {
+            a.store64(cur(d), rs);
+        } else {
+            load64(RAX, s);
+            a.store64(cur(d), RAX);
+        }
+    }
     // A slot as the r/m operand of a 64-bit instruction (cmov): its
     // register, or its place in the frame (a constant's too).
     Opnd src64(uint32_t slot) const {
@@ -107,13 +120,16 @@ private:
         return r >= 0 ? Opnd::r(r) : cur(slot);
     }
     // The register an instruction computes in: the destination's own when
-    // it has one that none of `others' is in, else rax.
-    int work(uint32_t d, std::initializer_list<uint32_t> others) const {
-        int r = reg(d);
-        if (r < 0) return RAX;
-        for (uint32_t o : others)
-            if (reg(o) == r) return RAX;
-        return r;
+    // it has one that none of `others' is in; else the first operand's, a
+    // temporary the instruction is the last to read; else rax.
+    int work(uint32_t d, std::initializer_list<uint32_t> others, uint32_t first = UINT32_MAX) const {
+        for (int r : {reg(d), first == UINT32_MAX ? -1 : reg(first)}) {
+            if (r < 0) continue;
+            bool free = true;
+            for (uint32_t o : others) free = free && reg(o) != r;
+            if (free) return r;
+        }
+        return RAX;
     }
     void store32(uint32_t slot, int src) {
         int r = reg(slot);
@@ -227,7 +243,7 @@ void Translator::int_binary(const Ins& x, uint32_t index) {
         store32(x.d, w);
         return;
     }
-    int w = work(x.d, {second});
+    int w = work(x.d, {second}, first);
     load32(w, first);
     switch (x.op) {
         case OP_IADD:
@@ -303,19 +319,15 @@ void Translator::real_compare(const Ins& x) {
         case OP_RGT: a.setcc(A, RAX); break;
         default: a.setcc(AE, RAX); break;
     }
-    a.movzx8(RAX, RAX);
-    store32(x.d, RAX);
+    int w = reg(x.d) >= 0 ? reg(x.d) : RAX;
+    a.movzx8(w, RAX);
+    store32(x.d, w);
 }
 
 void Translator::instruction(uint32_t index) {
     const Ins& x = _code.ins[index];
     switch (x.op) {
-        case OP_MOV: {
-            int w = work(x.d, {});
-            load64(w, x.a);
-            store64(x.d, w);
-            return;
-        }
+        case OP_MOV: move64(x.d, x.a); return;
         case OP_MOVN:
             load64(RAX, x.a);
             store64(x.d, RAX);
@@ -339,12 +351,10 @@ void Translator::instruction(uint32_t index) {
         case OP_SEL: {
             uint32_t c = _code.ins[index + 1].a;
             if (c == _code.base_fnow) {  // -> on the base clock: its right side
-                int w = work(x.d, {});
-                load64(w, x.b);
-                store64(x.d, w);
+                move64(x.d, x.b);
                 return;
             }
-            int w = work(x.d, {x.b, c});
+            int w = work(x.d, {x.b, c}, x.a);
             load64(w, x.a);
             test_zero(c);
             a.cmov64(E, w, src64(x.b));
@@ -401,7 +411,7 @@ void Translator::instruction(uint32_t index) {
         case OP_INEG:
         case OP_INEGO:
         case OP_NOT: {
-            int w = work(x.d, {});
+            int w = work(x.d, {}, x.a);
             load32(w, x.a);
             if (x.op == OP_NOT) {
                 a.alu32(Asm::XOR, w, Opnd::i(1));

@@ -26,6 +26,17 @@ uint32_t Compiler::temp() {
     return _temps[_temp_next++];
 }
 
+// A slot holding a value computed while compiling, one per value.
+uint32_t Compiler::constant_slot(Val v) {
+    uint64_t bits;
+    memcpy(&bits, &v, 8);
+    auto known = _folded.find(bits);
+    if (known != _folded.end()) return known->second;
+    uint32_t slot = new_slot(v, false);
+    _code->constants.push_back(slot);
+    return _folded[bits] = slot;
+}
+
 // What the compiler knows of a symbol, its kind of record read once.
 Symbol& Compiler::sym(int id) {
     Symbol& s = _syms[(size_t)id];
