@@ -64,6 +64,13 @@ enum Op : uint8_t {
     OP_COUNT
 };
 
+// The instructions that copy values whatever their type (moves,
+// selections, pre, memories, constants) say when the value is a real with
+// this bit of their op: the machine code keeps reals apart.
+const uint32_t kRealOp = 0x80;
+inline Op base_op(uint32_t op) { return (Op)(op & ~kRealOp); }
+static_assert(OP_COUNT <= (int)kRealOp, "ops leave their top bit free");
+
 struct Ins {
     uint32_t op : 8;
     uint32_t d : 24;  // destination slot

@@ -157,7 +157,7 @@ bool Compiler::memories() {
     own(0);
     for (const auto& vm : _var_memories) {
         const SimVar& v = _code->vars[(size_t)var_index(vm.second)];
-        emit(OP_MEMSAVE, vm.first, v.slot | (v.level ? kNilFlag : 0), v.active);
+        emit_copy(OP_MEMSAVE, v.type->kind, vm.first, v.slot | (v.level ? kNilFlag : 0), v.active);
     }
     for (size_t i = 0; i < _memories.size(); ++i) {
         Memory mem = _memories[i];  // the list may grow meanwhile
@@ -170,7 +170,8 @@ bool Compiler::memories() {
         if (guard != UINT32_MAX) (*_out)[guard].b = (uint32_t)(_out->size() - guard - 1);
         uint8_t level = 0;
         for (size_t k = 0; k < r.size() && k < mem.slots.size(); ++k) {
-            emit(OP_MEMSAVE, mem.slots[k], r[k].slot | (r[k].level ? kNilFlag : 0), act);
+            emit_copy(OP_MEMSAVE, r[k].kind, mem.slots[k], r[k].slot | (r[k].level ? kNilFlag : 0),
+                      act);
             level = std::max(level, r[k].level);
         }
         uint8_t& found = _found[mem.operand];

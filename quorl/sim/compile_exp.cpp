@@ -83,7 +83,7 @@ void Compiler::release(uint32_t slot) {
 }
 
 uint32_t Compiler::emit(Op op, uint32_t d, uint32_t a, uint32_t b) {
-    if (may_fail(op)) {
+    if (may_fail(base_op(op))) {
         ++_unsafe;
         if (_owner_pending && !_instant_only) {
             _part_owners[_part].push_back(_pending_owner);
@@ -206,7 +206,7 @@ bool Compiler::instant_leaf(Exp* e, Res* r) {
     uint32_t slot = temp();
     uint64_t bits;
     memcpy(&bits, &value, 8);
-    emit(OP_CONST, slot, (uint32_t)bits, (uint32_t)(bits >> 32));
+    emit_copy(OP_CONST, type->kind, slot, (uint32_t)bits, (uint32_t)(bits >> 32));
     *r = Res{slot, 0, type->kind};
     return true;
 }
@@ -346,7 +346,7 @@ bool Compiler::pre(Exp* e, int clock, bool after_first, uint32_t first_dst,
         IdentMode m = info->ident_mode();
         uint32_t d = dst(0);
         if (m != INPUT_m && m != OUTPUT_m && m != LOCAL_m) {
-            emit(OP_PREV, d, r.slot, clock_slots(clock).fnow);
+            emit_copy(OP_PREV, r.kind, d, r.slot, clock_slots(clock).fnow);
             out->push_back(Res{d, 1, r.kind});
             return true;
         }
@@ -363,7 +363,8 @@ bool Compiler::pre(Exp* e, int clock, bool after_first, uint32_t first_dst,
             }
             from = known->second;
         }
-        emit(never_nil ? OP_PREV0 : r.level ? OP_PREVN : OP_PREV, d, from, clock_slots(c).fnow);
+        emit_copy(never_nil ? OP_PREV0 : r.level ? OP_PREVN : OP_PREV, r.kind, d, from,
+                  clock_slots(c).fnow);
         out->push_back(Res{d, never_nil ? (uint8_t)0 : later(r.level), r.kind});
         return true;
     }
@@ -381,7 +382,7 @@ bool Compiler::pre(Exp* e, int clock, bool after_first, uint32_t first_dst,
     const Memory& mem = _memories[known->second];
     for (size_t k = 0; k < mem.slots.size(); ++k) {
         uint32_t d = dst(k);
-        emit(OP_PREVN, d, mem.slots[k], fnow);
+        emit_copy(OP_PREVN, mem.kinds[k], d, mem.slots[k], fnow);
         out->push_back(Res{d, later(assumed), mem.kinds[k]});
     }
     return true;
@@ -430,7 +431,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
             Res r{};
             failed = failed || !leaf(e, c, &r);
             if (dst >= 0 && pool[(size_t)dst] != r.slot) {
-                emit(r.level ? OP_MOVN : OP_MOV, pool[(size_t)dst], r.slot);
+                emit_copy(r.level ? OP_MOVN : OP_MOV, r.kind, pool[(size_t)dst], r.slot);
                 r.slot = pool[(size_t)dst];
             }
             res.push_back(r);
@@ -454,7 +455,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
     auto place = [&](const Frame& f, size_t k, Res r) {
         if (f.dst < 0 || pool[(size_t)f.dst + k] == r.slot) return r;
         uint32_t d = pool[(size_t)f.dst + k];
-        emit(r.level ? OP_MOVN : OP_MOV, d, r.slot);
+        emit_copy(r.level ? OP_MOVN : OP_MOV, r.kind, d, r.slot);
         return Res{d, r.level, r.kind};
     };
     // A node's values replace its operands'.
@@ -536,7 +537,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 for (size_t k = f.base; k < res.size(); ++k) {
                     Res v = res[k];
                     uint32_t m = memory[k - f.base];
-                    emit(OP_MEMSAVE, m, v.slot | (v.level ? kNilFlag : 0), act);
+                    emit_copy(OP_MEMSAVE, v.kind, m, v.slot | (v.level ? kNilFlag : 0), act);
                     r.push_back(Res{m, kInf, v.kind});
                 }
                 consume(f.base);
@@ -597,7 +598,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                                                 : std::max({cond.level, a.level, b.level});
                             bool nil = cond.level || a.level || b.level;
                             uint32_t d = target(f, i);
-                            emit(nil ? OP_SELN : OP_SEL, d, a.slot, b.slot);
+                            emit_copy(nil ? OP_SELN : OP_SEL, a.kind, d, a.slot, b.slot);
                             emit(OP_ARG, 0, cond.slot);
                             r.push_back(Res{d, level, a.kind});
                         }

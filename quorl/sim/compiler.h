@@ -130,6 +130,10 @@ private:
     std::vector<Kind> shape_of(Exp* root);
     uint8_t level_of_var(int symbol);
     uint32_t emit(Op op, uint32_t d, uint32_t a = 0, uint32_t b = 0);
+    // A copy of a value of this kind (see kRealOp).
+    uint32_t emit_copy(Op op, Kind kind, uint32_t d, uint32_t a = 0, uint32_t b = 0) {
+        return emit((Op)(op | (kind == Kind::REAL ? kRealOp : 0)), d, a, b);
+    }
     Mark mark() const;
     void rollback(const Mark& m);
 

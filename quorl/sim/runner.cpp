@@ -52,7 +52,7 @@ bool call_out(const CallSite& site, const Frames& f, Outside* outside, std::stri
 
 RunFault run_code(const Code& code, const Ins* ins, const Frames& f, Outside* outside,
                   RunError* error) {
-    static void* const labels[OP_COUNT] = {
+    static void* const ops[OP_COUNT] = {
         &&L_MOV,    &&L_MOVN,   &&L_NIL1,  &&L_NIL2,  &&L_NILSET, &&L_NILCLR, &&L_CONST,
         &&L_SEL,    &&L_SELN,   &&L_JMP,   &&L_JF,    &&L_JNIL,   &&L_IADD,   &&L_ISUB,
         &&L_IMUL,   &&L_INEG,   &&L_IADDO, &&L_ISUBO, &&L_IMULO,  &&L_INEGO,  &&L_IDIV,
@@ -63,6 +63,13 @@ RunFault run_code(const Code& code, const Ins* ins, const Frames& f, Outside* ou
         &&L_DIESE,  &&L_NOR,    &&L_PREV,  &&L_PREVN, &&L_PREV0, &&L_MEMSAVE, &&L_GUARD, &&L_CLOCK,
         &&L_FNOW,   &&L_FSTATE, &&L_INPUT, &&L_CALL,  &&L_ASSERT, &&L_PRESENT, &&L_HALT,
         &&L_ARG};
+    // The copies of reals (kRealOp) are the same copies.
+    static void* const* const labels = [] {
+        static void* table[2 * kRealOp];
+        for (uint32_t k = 0; k < 2 * kRealOp; ++k)
+            table[k] = ops[k % kRealOp < OP_COUNT ? k % kRealOp : (uint32_t)OP_ARG];
+        return table;
+    }();
     Val* const C = f.cur;
     const Val* const P = f.prev;
     uint8_t* const CN = f.curnil;
