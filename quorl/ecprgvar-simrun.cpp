@@ -140,7 +140,7 @@ int sim_run(SimCall& c) {
         std::vector<const SimType*> types;
         for (uint32_t k : code.inputs) {
             names.push_back(c.obj->prg->symbol(code.vars[k].symbol));
-            types.push_back(code.vars[k].type);
+            types.push_back(&engine->type_of(k));
         }
         for (size_t k = code.inputs.size(); k < code.vars.size(); ++k)
             others.emplace_back(c.obj->prg->symbol(code.vars[k].symbol));
@@ -205,7 +205,7 @@ int sim_trace(SimCall& c) {
     auto add = [&](uint32_t var) {
         const SimVar& v = code.vars[var];
         IdentInfo* info = prg->get_ident_info(v.symbol);
-        vars.push_back(TraceVar{prg->symbol(v.symbol), v.type, info->ident_mode() == INPUT_m,
+        vars.push_back(TraceVar{prg->symbol(v.symbol), &engine->type_of(var), info->ident_mode() == INPUT_m,
                                 (size_t)h.column_of(var)});
     };
     if (w.given(1)) {
@@ -274,7 +274,7 @@ int sim_history(SimCall& c) {
                        std::string("'") + name + "' is not recorded (sim reset -record)");
     long long from = 0, to = 0;
     if (!kept_range(c, h, w.value[0], w.value[1], &from, &to)) return TCL_ERROR;
-    const SimType& type = *engine->code().vars[(size_t)index].type;
+    const SimType& type = engine->type_of((uint32_t)index);
     std::string states;
     Tcl_Obj* values = Tcl_NewListObj(0, nullptr);
     for (long long step = from; step <= to; ++step) {

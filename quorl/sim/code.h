@@ -95,13 +95,15 @@ struct CallSite {
 };
 
 // A variable as the run sees it.
+// (12 bytes: a program may have millions. Its value's slot is
+// Code::slot_of.)
 struct SimVar {
     int symbol;
-    uint32_t slot;
-    uint32_t active;  // slot of its clock's activity flag
-    uint8_t level;    // 0: never nil; else may be nil (see compile.h)
-    const SimType* type;
+    uint32_t active;     // slot of its clock's activity flag
+    uint32_t level : 8;  // 0: never nil; else may be nil (see compile.h)
+    uint32_t type : 24;  // ValueCodec::type
 };
+const uint32_t kMaxTypes = 1u << 24;
 
 // Where each part of the code comes from, for runtime errors: the
 // instructions from `start' on, up to the next entry, compute `variable'.
@@ -123,6 +125,8 @@ struct Code {
     uint32_t base_fstate = 0;  // its state: not ticked yet
     std::vector<CodeOwner> owners;    // in increasing start order
     std::vector<SimVar> vars;         // inputs, outputs and locals
+    uint32_t first_var_slot = 0;      // the variables' slots follow each other from here
+    uint32_t slot_of(uint32_t var) const { return first_var_slot + var; }
     std::vector<uint32_t> inputs;     // index in vars of each input, in order
     std::vector<uint32_t> base_inputs;  // places in `inputs' of those on the base clock
     int variable_at(uint32_t ins) const;

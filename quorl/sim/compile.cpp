@@ -156,8 +156,10 @@ bool Compiler::assertions() {
 bool Compiler::memories() {
     own(0);
     for (const auto& vm : _var_memories) {
-        const SimVar& v = _code->vars[(size_t)var_index(vm.second)];
-        emit_copy(OP_MEMSAVE, v.type->kind, vm.first, v.slot | (v.level ? kNilFlag : 0), v.active);
+        int index = var_index(vm.second);
+        const SimVar& v = _code->vars[(size_t)index];
+        emit_copy(OP_MEMSAVE, _codec->type(v.type).kind, vm.first,
+                  var_slot(index) | (v.level ? kNilFlag : 0), v.active);
     }
     for (size_t i = 0; i < _memories.size(); ++i) {
         Memory mem = _memories[i];  // the list may grow meanwhile
@@ -274,8 +276,9 @@ void Compiler::assemble() {
     for (int c : _clock_order) {
         const ClockSlots& s = clock_slots(c);
         if (c == _prg->base_clock()) continue;
-        const SimVar& v = vars()[(size_t)var_index(c)];
-        emit(OP_CLOCK, s.act, clock_slots(s.parent).act, v.slot | (v.level ? kNilFlag : 0));
+        int index = var_index(c);
+        emit(OP_CLOCK, s.act, clock_slots(s.parent).act,
+             var_slot(index) | (vars()[(size_t)index].level ? kNilFlag : 0));
     }
     begin_part(PART_STATES);
     for (int c : _clock_order)
@@ -297,7 +300,7 @@ void Compiler::assemble() {
 
 bool Compiler::instant(const Code& program, Exp* e, uint32_t* result, uint32_t* nslots) {
     _instant_only = true;
-    _vars = &program.vars;
+    _program = &program;
     _code->nslots = program.nslots;
     _out = &_code->ins;
     std::vector<Res> r;

@@ -189,7 +189,7 @@ bool Compiler::instant_leaf(Exp* e, Res* r) {
             if (index < 0) return false;
             const SimVar& v = vars()[(size_t)index];
             if (v.active != 1) emit(OP_PRESENT, 0, v.active, (uint32_t)id);
-            *r = Res{v.slot, v.level, type->kind};
+            *r = Res{var_slot(index), (uint8_t)v.level, type->kind};
             return true;
         }
         case USR_CONST_m: {
@@ -730,6 +730,20 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                     continue;
                 }
                 Res a = res[f.base];
+                // not of an int comparison is the opposite comparison, made by
+                // the comparison's own instruction (the last emitted).
+                if (n == NOT_n && a.level == 0 && compares(e->operand(0)->nature()) &&
+                    !_out->empty() && _out->back().d == a.slot && _out->back().op >= OP_IEQ &&
+                    _out->back().op <= OP_IGE) {
+                    static const Op opposite[] = {OP_INE, OP_IEQ, OP_IGE, OP_IGT, OP_ILE, OP_ILT};
+                    consume(f.base);
+                    uint32_t d = target(f, 0);
+                    Ins& cmp = _out->back();
+                    cmp.op = opposite[cmp.op - OP_IEQ];
+                    cmp.d = d;
+                    finish(Res{d, 0, Kind::BOOL});
+                    continue;
+                }
                 // The minus of a literal is a constant (-1 is read that way).
                 bool wraps = a.kind == Kind::INT && _code->init[a.slot].i == INT32_MIN;
                 if (n == UMINUS_n && a.constant && !_instant_only && !(wraps && _options.overflow_error)) {
@@ -773,6 +787,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
         if (k == 1) {
             Res a = res[f.base], b = res[f.base + 1];
             Op op = a.kind == Kind::REAL ? real_op(n) : int_op(n, _options.overflow_error);
+            if (a.kind == Kind::BOOL && n == NEQ_n) op = OP_XOR;  // the shorter instruction
             consume(f.base);
             uint32_t d = target(f, 0);
             if (a.level || b.level) emit(OP_NIL2, d, a.slot, b.slot);

@@ -99,7 +99,11 @@ private:
     bool literal_value(int symbol, Val* v, const SimType** type);
     Symbol& sym(int id);
     int var_index(int symbol) const;
-    const std::vector<SimVar>& vars() const { return _vars ? *_vars : _code->vars; }
+    // The variables, and the code that holds them: the program's own, or,
+    // for an expression of one instant, the running program's.
+    const Code& program_code() const { return _program ? *_program : *_code; }
+    const std::vector<SimVar>& vars() const { return program_code().vars; }
+    uint32_t var_slot(int index) const { return program_code().slot_of((uint32_t)index); }
     ClockSlots& clock_slots(int clock);
     void clock_chain(int clock, std::vector<int>* chain);
     void emit_clock(int clock);
@@ -146,7 +150,7 @@ public:
     Code* _code;
     CompileError* _error;
     bool _instant_only = false;  // an expression of one instant: no memories
-    const std::vector<SimVar>* _vars = nullptr;  // the program's, for such an expression
+    const Code* _program = nullptr;  // the running program, for such an expression
     size_t _instant_slots = 0;                   // its temporaries, beyond the program's
 
     // The code of a step, in parts made apart, run in this order.

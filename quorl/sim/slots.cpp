@@ -134,8 +134,9 @@ void Compiler::emit_clock(int clock) {
     clock_chain(clock, &chain);
     for (size_t k = chain.size(); k-- > 0;) {
         const ClockSlots& s = clock_slots(chain[k]);
-        const SimVar& v = vars()[(size_t)var_index(chain[k])];
-        emit(OP_CLOCK, s.act, clock_slots(s.parent).act, v.slot | (v.level ? kNilFlag : 0));
+        int index = var_index(chain[k]);
+        emit(OP_CLOCK, s.act, clock_slots(s.parent).act,
+             var_slot(index) | (vars()[(size_t)index].level ? kNilFlag : 0));
         if (_graph) _graph->add_read(chain[k]);
     }
 }
@@ -156,6 +157,8 @@ bool Compiler::variables() {
     _clocks.emplace(_prg->base_clock(), base);
     _clock_order.push_back(_prg->base_clock());
     _syms.assign((size_t)_prg->symbols()->count() + 1, Symbol());
+    _code->vars.reserve((size_t)_prg->nb_inputs() + (size_t)_prg->nb_outputs() + (size_t)_prg->nb_locals());
+    _code->first_var_slot = _code->nslots;  // one slot each, in this order
     for (const IdList* list : {&_prg->inputs(), &_prg->outputs(), &_prg->locals()}) {
         for (IntList* l = list->list(); l; l = l->tail()) {
             Symbol& s = sym(l->head());
@@ -164,13 +167,15 @@ bool Compiler::variables() {
             if (!type)
                 return fail({"UNSUPPORTED"}, "'" + std::string(_prg->symbol(l->head())) +
                                                  "' has no type that can run");
+            if (type->index >= kMaxTypes)
+                return fail({"UNSUPPORTED"}, "more than " + std::to_string(kMaxTypes) + " types");
             if (s.var >= 0)
                 return fail({"UNSUPPORTED"}, "'" + std::string(_prg->symbol(l->head())) +
                                                  "' is declared twice");
             s.var = (int32_t)_code->vars.size();
             s.slot = new_slot(Val{}, true);
             s.clock = info->clock() > 0 && info->clock() != _prg->base_clock() ? info->clock() : 0;
-            _code->vars.push_back(SimVar{l->head(), s.slot, 1, 0, type});
+            _code->vars.push_back(SimVar{l->head(), 1, 0, type->index});
             if (list != &_prg->inputs()) continue;
             s.compiled = 1;  // inputs are never nil
             if (s.clock) _inputs_on[s.clock].push_back((uint32_t)_code->inputs.size());
@@ -196,7 +201,7 @@ void Compiler::inputs_on(int clock) {
             own(v.symbol);
             emit_clock(c);
             v.active = clock_slots(c).act;
-            emit(OP_INPUT, v.slot, k, v.active);
+            emit(OP_INPUT, _code->slot_of(_code->inputs[k]), k, v.active);
             clocks.push_back(v.symbol);
         }
     }

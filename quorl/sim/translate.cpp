@@ -130,6 +130,7 @@ void Translator::instruction(uint32_t index) {
             return;
         case OP_HALT: _ok_exits.push_back(a.jmp()); return;
         case OP_ARG: return;
+        case OP_ASSERT: assertion(x, index); return;
         default: break;
     }
     if ((op >= OP_IADD && op <= OP_ISUBO) || op == OP_IMULO || op == OP_IMUL ||
@@ -137,7 +138,7 @@ void Translator::instruction(uint32_t index) {
         int_binary(x, index);
         return;
     }
-    slow(index);  // powers, int of a real, #, nor, inputs, calls, assertions
+    slow(index);  // powers, int of a real, #, nor, inputs, calls
 }
 
 bool Translator::translate() {
@@ -155,6 +156,7 @@ bool Translator::translate() {
         instruction(k);
     }
     at[_code.ins.size()] = a.size();
+    assertion_stubs();
     // The failures of the machine code itself note what and where.
     for (const Stub& s : _stubs) {
         a.land(s.at, a.size());

@@ -45,6 +45,16 @@ void Translator::selection(const Ins& x, uint32_t c, bool real) {
         rbits_store(x.d, RAX);
         return;
     }
+    if (_constant[x.a] && _constant[x.b]) {
+        // Between two constants: else + c * (then - else), c being 0 or 1
+        // (the arithmetic wraps, so the difference need not fit).
+        int32_t then = _values[x.a].i, otherwise = _values[x.b].i;
+        int w = work(x.d, {c});
+        a.imul32_imm(w, imem(c), (int32_t)((uint32_t)then - (uint32_t)otherwise));
+        if (otherwise != 0) a.alu32(Asm::ADD, w, Opnd::i(otherwise));
+        istore(x.d, w);
+        return;
+    }
     int w = work(x.d, {x.b, c}, x.a);
     iload(w, x.a);
     test_zero(c);
@@ -121,11 +131,16 @@ void Translator::int_binary(const Ins& x, uint32_t index) {
     if (compare) {
         static const Cond cond[] = {E, NE, L, LE, G, GE};
         int left = ireg(first);
-        if (left < 0) {
+        if (left >= 0) {
+            a.alu32(Asm::CMP, left, isrc(second));
+        } else if (_constant[second]) {  // the frame against an immediate
+            a.cmp32_imm(imem(first), _values[second].i);
+        } else if (ireg(second) >= 0) {  // the frame against a register
+            a.cmp32_mem(imem(first), ireg(second));
+        } else {
             iload(RAX, first);
-            left = RAX;
+            a.alu32(Asm::CMP, RAX, isrc(second));
         }
-        a.alu32(Asm::CMP, left, isrc(second));
         a.setcc(cond[op - OP_IEQ], RAX);
         int w = ireg(x.d) >= 0 ? ireg(x.d) : RAX;
         a.movzx8(w, RAX);
@@ -133,6 +148,12 @@ void Translator::int_binary(const Ins& x, uint32_t index) {
         return;
     }
     int w = work(x.d, {second}, first);
+    if ((op == OP_IMUL || op == OP_IMULO) && _constant[second]) {  // w := first * immediate
+        a.imul32_imm(w, imem(first), _values[second].i);
+        if (op == OP_IMULO) fail(a.jcc(O), RUN_OVERFLOW, index);
+        istore(x.d, w);
+        return;
+    }
     iload(w, first);
     switch (op) {
         case OP_IADD:
@@ -158,6 +179,12 @@ void Translator::division(const Ins& x, uint32_t index) {
     Op op = base_op(x.op);
     iload(RAX, x.a);
     a.mov32(RCX, isrc(x.b));
+    if (_constant[x.b] && _values[x.b].i != 0 && _values[x.b].i != -1) {  // nothing to check
+        a.cdq();
+        a.idiv32(RCX);
+        istore(x.d, op == OP_IMOD ? RDX : RAX);
+        return;
+    }
     a.test32(RCX, RCX);
     fail(a.jcc(E), RUN_DIVISION_BY_ZERO, index);
     a.alu32(Asm::CMP, RCX, Opnd::i(-1));
@@ -271,6 +298,50 @@ void Translator::memory(const Ins& x, bool real) {
     a.load8(RAX, prevnil(x.d));
     a.store8(nil(x.d), RAX);
     a.land(end, a.size());
+}
+
+// An assertion holds when its operand is true or nil; else the run loop
+// runs it. Nothing is left in the temporaries' registers after an
+// assertion, so only its operand is written to its slot for the run loop.
+void Translator::assertion(const Ins& x, uint32_t index) {
+    uint32_t s = x.a & ~kNilFlag;
+    size_t nil_holds = 0;
+    if (x.a & kNilFlag) {
+        a.cmp8_imm(nil(s), 0);
+        nil_holds = a.jcc(NE);
+    }
+    test_zero(s);
+    size_t at = a.jcc(E);
+    if (x.a & kNilFlag) a.land(nil_holds, a.size());
+    slow_ins.push_back(NativeCode::Slow{{x, Ins{}}, index});
+    slow_ins.back().ins[1].op = OP_HALT;
+    _violations.push_back({at, a.size(), (uint32_t)(slow_ins.size() - 1), ireg(s), s});
+}
+
+// After the code: one stub per assertion, and the call into the run loop
+// they share (its failure leaves by the failure exit).
+void Translator::assertion_stubs() {
+    if (_violations.empty()) return;
+    std::vector<size_t> calls;
+    for (const Violation& v : _violations) {
+        a.land(v.at, a.size());
+        if (v.reg >= 0) a.store32(cur(v.slot), v.reg);
+        a.mov32(RSI, Opnd::i((int32_t)v.slow));
+        calls.push_back(a.call_near());
+        a.land(a.jmp(), v.back);
+    }
+    for (size_t c : calls) a.land(c, a.size());
+    a.sub_rsp(8);  // the call pushed 8 bytes: aligned again for C
+    a.mov_reg64(RDI, R15);
+    a.mov64_imm(RAX, (int64_t)(intptr_t)&run_one);
+    a.call(RAX);
+    a.add_rsp(8);
+    a.test32(RAX, RAX);
+    size_t failed = a.jcc(NE);
+    a.ret();
+    a.land(failed, a.size());
+    a.add_rsp(8);  // the return address
+    _fail_exits.push_back(a.jmp());
 }
 
 }  // namespace native

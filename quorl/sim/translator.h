@@ -151,6 +151,8 @@ private:
     void real_compare(const Ins& x);
     void previous(const Ins& x, bool real);
     void memory(const Ins& x, bool real);
+    void assertion(const Ins& x, uint32_t index);
+    void assertion_stubs();
 
     const Code& _code;
     const Val* _values;
@@ -166,6 +168,16 @@ private:
         RunFault fault;
         uint32_t index;
     };
+    // An assertion found false goes out of line to the run loop, which
+    // decides (error, warning) and comes back.
+    struct Violation {
+        size_t at;       // the jump to patch
+        size_t back;     // where the code goes on
+        uint32_t slow;   // its instruction in slow_ins
+        int reg;         // the register of its operand, or -1
+        uint32_t slot;
+    };
+    std::vector<Violation> _violations;
     std::vector<Fixup> _fixups;
     std::vector<Stub> _stubs;
     std::vector<size_t> _ok_exits, _fail_exits;
