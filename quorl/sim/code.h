@@ -87,7 +87,7 @@ const uint32_t kNilFlag = 0x80000000u;  // in an operand that is a slot: read it
 struct CallSite {
     int function;  // symbol
     int variable;  // symbol of the variable (0 for an assertion)
-    std::vector<uint32_t> args;
+    std::vector<uint32_t> args;  // slots, with kNilFlag when they may be nil
     std::vector<const SimType*> arg_types;
     std::vector<uint32_t> results;
     std::vector<const SimType*> result_types;

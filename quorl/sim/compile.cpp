@@ -143,7 +143,7 @@ bool Compiler::assertions() {
             }
             std::vector<Res> r;
             if (!unit(e, clock, {}, 0, &r)) return false;
-            emit(OP_ASSERT, 0, r[0].slot | (r[0].level ? kNilFlag : 0), index);
+            emit(OP_ASSERT, 0, nil_operand(r[0]), index);
             if (guard != UINT32_MAX) (*_out)[guard].b = (uint32_t)(_out->size() - guard - 1);
         }
         ++index;
@@ -159,7 +159,7 @@ bool Compiler::memories() {
         int index = var_index(vm.second);
         const SimVar& v = _code->vars[(size_t)index];
         emit_copy(OP_MEMSAVE, _codec->type(v.type).kind, vm.first,
-                  var_slot(index) | (v.level ? kNilFlag : 0), v.active);
+                  nil_operand(var_slot(index), (uint8_t)v.level), v.active);
     }
     for (size_t i = 0; i < _memories.size(); ++i) {
         Memory mem = _memories[i];  // the list may grow meanwhile
@@ -172,7 +172,7 @@ bool Compiler::memories() {
         if (guard != UINT32_MAX) (*_out)[guard].b = (uint32_t)(_out->size() - guard - 1);
         uint8_t level = 0;
         for (size_t k = 0; k < r.size() && k < mem.slots.size(); ++k) {
-            emit_copy(OP_MEMSAVE, r[k].kind, mem.slots[k], r[k].slot | (r[k].level ? kNilFlag : 0),
+            emit_copy(OP_MEMSAVE, r[k].kind, mem.slots[k], nil_operand(r[k]),
                       act);
             level = std::max(level, r[k].level);
         }
@@ -278,7 +278,7 @@ void Compiler::assemble() {
         if (c == _prg->base_clock()) continue;
         int index = var_index(c);
         emit(OP_CLOCK, s.act, clock_slots(s.parent).act,
-             var_slot(index) | (vars()[(size_t)index].level ? kNilFlag : 0));
+             nil_operand(var_slot(index), (uint8_t)vars()[(size_t)index].level));
     }
     begin_part(PART_STATES);
     for (int c : _clock_order)
@@ -307,7 +307,7 @@ bool Compiler::instant(const Code& program, Exp* e, uint32_t* result, uint32_t* 
     if (!expression(e, _prg->base_clock(), {}, &r)) return false;
     if (r.size() != 1) return fail({"UNSUPPORTED"}, "the expression gives a tuple");
     emit(OP_HALT, 0);
-    *result = r[0].slot | (r[0].level ? kNilFlag : 0);
+    *result = nil_operand(r[0]);
     *nslots = _code->nslots + (uint32_t)_instant_slots;
     return true;
 }

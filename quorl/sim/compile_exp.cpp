@@ -99,6 +99,15 @@ uint32_t Compiler::emit(Op op, uint32_t d, uint32_t a, uint32_t b) {
     return (uint32_t)(_out->size() - 1);
 }
 
+// The nil flag of d from those of two operands that may be nil (with one,
+// NIL1 reads only its flag); none when neither may be.
+void Compiler::emit_nil(uint32_t d, const Res& a, const Res& b) {
+    if (a.level && b.level)
+        emit(OP_NIL2, d, a.slot, b.slot);
+    else if (a.level || b.level)
+        emit(OP_NIL1, d, a.level ? a.slot : b.slot);
+}
+
 Mark Compiler::mark() const {
     return Mark{_out->size(), _code->calls.size(), _code->lists.size(), _temp_next, 0, _unsafe};
 }
@@ -537,7 +546,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 for (size_t k = f.base; k < res.size(); ++k) {
                     Res v = res[k];
                     uint32_t m = memory[k - f.base];
-                    emit_copy(OP_MEMSAVE, v.kind, m, v.slot | (v.level ? kNilFlag : 0), act);
+                    emit_copy(OP_MEMSAVE, v.kind, m, nil_operand(v), act);
                     r.push_back(Res{m, kInf, v.kind});
                 }
                 consume(f.base);
@@ -598,8 +607,13 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                                                 : std::max({cond.level, a.level, b.level});
                             bool nil = cond.level || a.level || b.level;
                             uint32_t d = target(f, i);
-                            emit_copy(nil ? OP_SELN : OP_SEL, a.kind, d, a.slot, b.slot);
-                            emit(OP_ARG, 0, cond.slot);
+                            if (nil) {
+                                emit_copy(OP_SELN, a.kind, d, nil_operand(a), nil_operand(b));
+                                emit(OP_ARG, 0, nil_operand(cond));
+                            } else {
+                                emit_copy(OP_SEL, a.kind, d, a.slot, b.slot);
+                                emit(OP_ARG, 0, cond.slot);
+                            }
                             r.push_back(Res{d, level, a.kind});
                         }
                         finishv(r.data(), r.size());
@@ -676,7 +690,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 site.variable = _owner;
                 uint8_t level = 0;
                 for (size_t k = f.base; k < res.size(); ++k) {
-                    site.args.push_back(res[k].slot);
+                    site.args.push_back(nil_operand(res[k]));
                     level = std::max(level, res[k].level);
                 }
                 auto types = [&](const EcType* t, std::vector<const SimType*>* out) {
@@ -712,7 +726,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 _code->lists.push_back((uint32_t)(res.size() - f.base));
                 uint8_t level = 0;
                 for (size_t k = f.base; k < res.size(); ++k) {
-                    _code->lists.push_back(res[k].slot);
+                    _code->lists.push_back(nil_operand(res[k]));
                     level = std::max(level, res[k].level);
                 }
                 consume(f.base);
@@ -790,32 +804,30 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
             if (a.kind == Kind::BOOL && n == NEQ_n) op = OP_XOR;  // the shorter instruction
             consume(f.base);
             uint32_t d = target(f, 0);
-            if (a.level || b.level) emit(OP_NIL2, d, a.slot, b.slot);
+            emit_nil(d, a, b);
             emit(op, d, a.slot, b.slot);
             finish(Res{d, std::max(a.level, b.level), kind});
             continue;
         }
         // Tuples compared member by member.
-        uint8_t level = 0;
-        std::vector<uint32_t> parts;
+        std::vector<Res> parts;
         for (size_t i = 0; i < k; ++i) {
             Res a = res[f.base + i], b = res[f.base + k + i];
             Op op = a.kind == Kind::REAL ? real_op(n) : int_op(n, _options.overflow_error);
             uint32_t d = temp();
-            if (a.level || b.level) emit(OP_NIL2, d, a.slot, b.slot);
+            emit_nil(d, a, b);
             emit(op, d, a.slot, b.slot);
-            level = std::max({level, a.level, b.level});
-            parts.push_back(d);
+            parts.push_back(Res{d, std::max(a.level, b.level), Kind::BOOL});
         }
         uint32_t d = target(f, 0);
         Op join = n == EQUAL_n ? OP_AND : OP_OR;
-        if (level) emit(OP_NIL2, d, parts[0], parts[1]);
-        emit(join, d, parts[0], parts[1]);
-        for (size_t i = 2; i < k; ++i) {
-            if (level) emit(OP_NIL2, d, d, parts[i]);
-            emit(join, d, d, parts[i]);
+        Res joined = parts[0];
+        for (size_t i = 1; i < k; ++i) {
+            emit_nil(d, joined, parts[i]);
+            emit(join, d, joined.slot, parts[i].slot);
+            joined = Res{d, std::max(joined.level, parts[i].level), Kind::BOOL};
         }
-        finish(Res{d, level, kind});
+        finish(Res{d, joined.level, kind});
     }
     if (failed) return false;
     out->insert(out->end(), res.begin(), res.end());

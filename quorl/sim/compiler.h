@@ -27,6 +27,11 @@ struct Res {
     bool constant = false;  // the slot holds the same value at every step
 };
 
+// A slot as an operand whose nil flag is read only when its value may be
+// nil (kNilFlag): the flag of a slot whose value never is means nothing.
+inline uint32_t nil_operand(uint32_t slot, uint8_t level) { return slot | (level ? kNilFlag : 0); }
+inline uint32_t nil_operand(const Res& r) { return nil_operand(r.slot, r.level); }
+
 // The slots of a clock: whether it ticks in this instant, whether this is
 // its first instant, whether it has not ticked yet (kept from step to step).
 struct ClockSlots {
@@ -134,6 +139,7 @@ private:
     std::vector<Kind> shape_of(Exp* root);
     uint8_t level_of_var(int symbol);
     uint32_t emit(Op op, uint32_t d, uint32_t a = 0, uint32_t b = 0);
+    void emit_nil(uint32_t d, const Res& a, const Res& b);
     // A copy of a value of this kind (see kRealOp).
     uint32_t emit_copy(Op op, Kind kind, uint32_t d, uint32_t a = 0, uint32_t b = 0) {
         return emit((Op)(op | (kind == Kind::REAL ? kRealOp : 0)), d, a, b);

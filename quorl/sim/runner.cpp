@@ -33,8 +33,9 @@ bool call_out(const CallSite& site, const Frames& f, Outside* outside, std::stri
     std::vector<Val> args(site.args.size()), results(site.results.size());
     bool nil = false;
     for (size_t k = 0; k < site.args.size(); ++k) {
-        args[k] = f.cur[site.args[k]];
-        nil = nil || (site.nil_aware && f.curnil[site.args[k]]);
+        uint32_t slot = site.args[k] & ~kNilFlag;
+        args[k] = f.cur[slot];
+        nil = nil || ((site.args[k] & kNilFlag) && f.curnil[slot]);
     }
     if (nil) {
         for (uint32_t r : site.results) f.curnil[r] = 1;
@@ -143,13 +144,13 @@ L_SEL: {
     DISPATCH();
 }
 L_SELN: {
-    uint32_t c = ip[1].a;
-    if (CN[c]) {
+    uint32_t c = SLOT(ip[1].a);
+    if ((ip[1].a & kNilFlag) && CN[c]) {
         CN[ip->d] = 1;
     } else {
         uint32_t from = C[c].i ? ip->a : ip->b;
-        C[ip->d] = C[from];
-        CN[ip->d] = CN[from];
+        C[ip->d] = C[SLOT(from)];
+        CN[ip->d] = (from & kNilFlag) && CN[SLOT(from)];
     }
     ip += 2;
     DISPATCH();
@@ -291,8 +292,8 @@ L_NOR: {
     uint32_t count = list[0], trues = 0;
     bool nil = false;
     for (uint32_t k = 1; k <= count; ++k) {
-        trues += (uint32_t)C[list[k]].i;
-        nil |= ip->b && CN[list[k]];
+        trues += (uint32_t)C[SLOT(list[k])].i;
+        nil |= (list[k] & kNilFlag) && CN[SLOT(list[k])];
     }
     C[ip->d].i = ip->op == OP_DIESE ? trues <= 1 : trues == 0;
     if (ip->b) CN[ip->d] = nil;

@@ -136,7 +136,7 @@ void Compiler::emit_clock(int clock) {
         const ClockSlots& s = clock_slots(chain[k]);
         int index = var_index(chain[k]);
         emit(OP_CLOCK, s.act, clock_slots(s.parent).act,
-             var_slot(index) | (vars()[(size_t)index].level ? kNilFlag : 0));
+             nil_operand(var_slot(index), (uint8_t)vars()[(size_t)index].level));
         if (_graph) _graph->add_read(chain[k]);
     }
 }

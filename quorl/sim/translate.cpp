@@ -37,12 +37,9 @@ void Translator::instruction(uint32_t index) {
         case OP_SEL:
         case OP_SELN: {
             uint32_t c = _code.ins[index + 1].a;
-            if (c == _code.base_fnow) {  // -> on the base clock: its right side
-                copy(x.d, x.b, real);
-                if (op == OP_SELN) {
-                    a.load8(RAX, nil(x.b));
-                    a.store8(nil(x.d), RAX);
-                }
+            if ((c & ~kNilFlag) == _code.base_fnow) {  // -> on the base clock: its right side
+                copy(x.d, x.b & ~kNilFlag, real);
+                if (op == OP_SELN) nil_of(x.d, x.b);
                 return;
             }
             op == OP_SEL ? selection(x, c, real) : selection_with_nil(x, c, real);

@@ -63,24 +63,39 @@ void Translator::selection(const Ins& x, uint32_t c, bool real) {
 }
 
 // The same with nil flags: nil when c is, else the chosen one's.
+// The operands and the condition carry kNilFlag when they may be nil.
 void Translator::selection_with_nil(const Ins& x, uint32_t c, bool real) {
-    a.cmp8_imm(nil(c), 0);
-    size_t is_nil = a.jcc(NE);
-    test_zero(c);
+    size_t is_nil = SIZE_MAX;
+    if (c & kNilFlag) {
+        a.cmp8_imm(nil(c & ~kNilFlag), 0);
+        is_nil = a.jcc(NE);
+    }
+    test_zero(c & ~kNilFlag);
     size_t second = a.jcc(E);
-    copy(x.d, x.a, real);
-    a.load8(RCX, nil(x.a));
-    size_t chosen = a.jmp();
-    a.land(second, a.size());
-    copy(x.d, x.b, real);
-    a.load8(RCX, nil(x.b));
-    a.land(chosen, a.size());
-    a.store8(nil(x.d), RCX);
+    copy(x.d, x.a & ~kNilFlag, real);
+    nil_of(x.d, x.a);
     size_t end = a.jmp();
-    a.land(is_nil, a.size());
-    a.store8_imm(nil(x.d), 1);
+    a.land(second, a.size());
+    copy(x.d, x.b & ~kNilFlag, real);
+    nil_of(x.d, x.b);
+    if (is_nil != SIZE_MAX) {
+        size_t done = a.jmp();
+        a.land(is_nil, a.size());
+        a.store8_imm(nil(x.d), 1);
+        a.land(done, a.size());
+    }
     a.land(end, a.size());
     written(x.d, real);
+}
+
+// d's nil flag: the operand's when it may be nil, else clear.
+void Translator::nil_of(uint32_t d, uint32_t operand) {
+    if (operand & kNilFlag) {
+        a.load8(RAX, nil(operand & ~kNilFlag));
+        a.store8(nil(d), RAX);
+    } else {
+        a.store8_imm(nil(d), 0);
+    }
 }
 
 void Translator::spill(bool back) {

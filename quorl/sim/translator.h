@@ -143,6 +143,7 @@ private:
     void instruction(uint32_t index);
     void selection(const Ins& x, uint32_t c, bool real);
     void selection_with_nil(const Ins& x, uint32_t c, bool real);
+    void nil_of(uint32_t d, uint32_t operand);
     void slow(uint32_t index);
     void spill(bool back);
     void int_binary(const Ins& x, uint32_t index);

@@ -119,6 +119,13 @@ TEST(Engine, OperatorsAndRules) {
         {"pre is nil at the first instant, and nil goes through operators",
          "node n(x : int) returns (y, z : int);\nlet y = pre x; z = pre x + 1;\ntel\n",
          {{"x=5", "y=nil z=nil"}, {"x=7", "y=5 z=6"}}},
+        {"a value never nil beside one that may be, in each operator that reads nil flags",
+         "node n(x : int; b : bool) returns (c, y, z, v : int; w, d : bool);\n"
+         "let c = x; d = not b; y = if pre b then c else 0; z = c - pre c; w = #(d, pre b, c > 0);\n"
+         "v = if pre b then 1 else c;\ntel\n",
+         {{"x=1 b=1", "c=1 y=nil z=nil v=nil w=nil d=0"},
+          {"x=4 b=0", "c=4 y=4 z=3 v=1 w=0 d=1"},
+          {"x=-2", "c=-2 y=0 z=-6 v=-2 w=1 d=1"}}},
         {"an if with a nil condition is nil; if reads only the branch it takes",
          "node n(b : bool; x : int) returns (y, z : int);\n"
          "let y = if pre b then 1 else 2; z = if x <> 0 then 10 div x else 0;\ntel\n",
@@ -147,6 +154,13 @@ TEST(Engine, OperatorsAndRules) {
          {{"a=3 b=3", "p=1 q=0 r=1 s=0 t=0 u=1"},
           {"a=2", "p=0 q=0 r=1 s=1 t=1 u=0"},
           {"a=4", "p=1 q=1 r=0 s=0 t=1 u=0"}}},
+        {"-> over an if that reads pre of its own variable",
+         "node n(c : bool) returns (w : int);\nlet w = 0 -> (if c then pre w + 1 else 5);\ntel\n",
+         {{"c=1", "w=0"}, {"", "w=1"}, {"c=0", "w=5"}, {"c=1", "w=6"}}},
+        {"a sampled ->, and current of it",
+         "node n(s : bool) returns (car : int);\nvar (timed : int) when s;\n"
+         "let timed = (1 -> pre car + 1) when s; car = current timed;\ntel\n",
+         {{"s=1", "car=1 timed=1"}, {"s=0", "car=1"}, {"s=1", "car=2 timed=2"}, {"s=0", "car=2"}}},
         {"# is at most one, nor is none",
          "node n(p, q, r : bool) returns (a, b : bool);\nlet a = #(p, q, r); b = nor(p, q);\ntel\n",
          {{"p=0 q=0 r=0", "a=1 b=1"}, {"p=1", "a=1 b=0"}, {"q=1", "a=0 b=0"}}},
