@@ -32,6 +32,9 @@ struct Res {
 inline uint32_t nil_operand(uint32_t slot, uint8_t level) { return slot | (level ? kNilFlag : 0); }
 inline uint32_t nil_operand(const Res& r) { return nil_operand(r.slot, r.level); }
 
+// The comparison operators (=, <>, <, <=, >, >=).
+inline bool compares(int n) { return n >= EQUAL_n && n <= LT_n; }
+
 // The slots of a clock: whether it ticks in this instant, whether this is
 // its first instant, whether it has not ticked yet (kept from step to step).
 struct ClockSlots {

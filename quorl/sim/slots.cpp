@@ -1,6 +1,7 @@
 // The compiler's slots: one per variable, literal, constant, clock flag,
 // memory and temporary; what it knows of each symbol; the clocks' flags and
-// the inputs read where their clock ticks.
+// the inputs read where their clock ticks. And its output: the
+// instructions, and taking them back.
 #include <cstring>
 
 #include "corvel/symbols.h"
@@ -205,6 +206,73 @@ void Compiler::inputs_on(int clock) {
             clocks.push_back(v.symbol);
         }
     }
+}
+
+// ------------------------------------------------------------------ output
+
+namespace {
+
+// Instructions whose failure needs their owner known (see own).
+bool may_fail(Op op) {
+    switch (op) {
+        case OP_IADDO:
+        case OP_ISUBO:
+        case OP_IMULO:
+        case OP_INEGO:
+        case OP_IDIV:
+        case OP_IMOD:
+        case OP_IPOW:
+        case OP_IPOWO:
+        case OP_R2I:
+        case OP_CALL:
+        case OP_PRESENT: return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+// A temporary that is the latest taken is free again.
+void Compiler::release(uint32_t slot) {
+    if (_temp_next > 0 && _temps[_temp_next - 1] == slot) --_temp_next;
+}
+
+uint32_t Compiler::emit(Op op, uint32_t d, uint32_t a, uint32_t b) {
+    if (may_fail(base_op(op))) {
+        ++_unsafe;
+        if (_owner_pending && !_instant_only) {
+            _part_owners[_part].push_back(_pending_owner);
+            _owner_pending = false;
+        }
+    }
+    Ins i{};
+    i.op = op;
+    i.d = d;
+    i.a = a;
+    i.b = b;
+    _out->push_back(i);
+    return (uint32_t)(_out->size() - 1);
+}
+
+// The nil flag of d from those of two operands that may be nil (with one,
+// NIL1 reads only its flag); none when neither may be.
+void Compiler::emit_nil(uint32_t d, const Res& a, const Res& b) {
+    if (a.level && b.level)
+        emit(OP_NIL2, d, a.slot, b.slot);
+    else if (a.level || b.level)
+        emit(OP_NIL1, d, a.level ? a.slot : b.slot);
+}
+
+Mark Compiler::mark() const {
+    return Mark{_out->size(), _code->calls.size(), _code->lists.size(), _temp_next, 0, _unsafe};
+}
+
+void Compiler::rollback(const Mark& m) {
+    _out->resize(m.ins);
+    _code->calls.resize(m.calls);
+    _code->lists.resize(m.lists);
+    _temp_next = m.temps;
+    _unsafe = m.unsafe;
 }
 
 }  // namespace sim
