@@ -205,10 +205,26 @@ int main(int argc, char** argv) {
         std::fprintf(out, "static %s v%ld;\n", ct, n);
         if (delayed_read[(size_t)n]) std::fprintf(out, "static %s p%ld;\n", ct, n);
     }
-    std::fputs("static void step(int32_t i, double x, int c, int first) {\n    (void)x;\n", out);
-    for (long n = 0; n < n_locals; ++n) std::fprintf(out, "    %s\n", eqs[(size_t)n].c_str());
-    for (long n = 0; n < n_locals; ++n)
-        if (delayed_read[(size_t)n]) std::fprintf(out, "    p%ld = v%ld;\n", n, n);
+    // The step in functions of kChunk equations: one function of a million
+    // statements would take the C compiler hours.
+    const long kChunk = 200;
+    long parts = 0;
+    for (long from = 0; from < n_locals; from += kChunk, ++parts) {
+        std::fprintf(out, "__attribute__((noinline)) static void part%ld(int32_t i, double x, int c, int first) {\n", parts);
+        std::fputs("    (void)i; (void)x; (void)c; (void)first;\n", out);
+        for (long n = from; n < n_locals && n < from + kChunk; ++n)
+            std::fprintf(out, "    %s\n", eqs[(size_t)n].c_str());
+        std::fputs("}\n", out);
+    }
+    for (long from = 0; from < n_locals; from += kChunk) {
+        std::fprintf(out, "__attribute__((noinline)) static void keep%ld(void) {\n", from / kChunk);
+        for (long n = from; n < n_locals && n < from + kChunk; ++n)
+            if (delayed_read[(size_t)n]) std::fprintf(out, "    p%ld = v%ld;\n", n, n);
+        std::fputs("}\n", out);
+    }
+    std::fputs("static void step(int32_t i, double x, int c, int first) {\n", out);
+    for (long k = 0; k < parts; ++k) std::fprintf(out, "    part%ld(i, x, c, first);\n", k);
+    for (long k = 0; k < parts; ++k) std::fprintf(out, "    keep%ld();\n", k);
     std::fputs("}\n", out);
     std::fprintf(out,
                  "int main(int argc, char** argv) {\n"

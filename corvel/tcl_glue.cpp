@@ -90,3 +90,20 @@ bool stdout_closed() {
 
 
 void remember_stdout() { (void)original_stdout(); }
+
+HeldChannel::HeldChannel(Tcl_Interp* interp, const char* name, int mode) {
+    int modes = 0;
+    Tcl_Channel channel = Tcl_GetChannel(interp, name, &modes);
+    if (channel == nullptr) {
+        _fault = "no such channel";
+    } else if (!(modes & mode)) {
+        _fault = mode == TCL_READABLE ? "not open for reading" : "not open for writing";
+    } else {
+        _channel = channel;
+        Tcl_RegisterChannel(nullptr, _channel);
+    }
+}
+
+HeldChannel::~HeldChannel() {
+    if (_channel) Tcl_UnregisterChannel(nullptr, _channel);
+}

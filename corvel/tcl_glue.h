@@ -45,6 +45,27 @@ int guard_command(Tcl_Interp* interp, Body&& body) noexcept {
 // given, says whether it fitted.
 int monatoi(const char* text, int* value, bool* fits = nullptr);
 
+// A Tcl channel an operation reads or writes, held open while it works: the
+// channel's own scripts (a reflected channel's handlers) run meanwhile and
+// may close it.
+class HeldChannel {
+public:
+    // The channel `name' of interp, open for `mode' (TCL_READABLE or
+    // TCL_WRITABLE); when there is none, fault() says why.
+    HeldChannel(Tcl_Interp* interp, const char* name, int mode);
+    ~HeldChannel();
+    HeldChannel(const HeldChannel&) = delete;
+    HeldChannel& operator=(const HeldChannel&) = delete;
+    Tcl_Channel get() const { return _channel; }
+    // "no such channel", "not open for reading", "not open for writing", or
+    // null.
+    const char* fault() const { return _fault; }
+
+private:
+    Tcl_Channel _channel = nullptr;
+    const char* _fault = nullptr;
+};
+
 // Notes what descriptor 1 is when the module is first loaded.
 void remember_stdout();
 

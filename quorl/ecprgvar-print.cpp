@@ -159,24 +159,22 @@ int EcPrgVar::dump(const Operation& op, int count, const char** parameters) {
     if (check_writable(op, t.ec) != TCL_OK) return TCL_ERROR;
     const char* operation = op.name;
     if (t.channel) {
-        int mode = 0;
-        Tcl_Channel channel = Tcl_GetChannel(owner->interp, t.channel, &mode);
-        if (channel == nullptr)
-            return call_error({"IO", t.channel, "no such channel"}, "%s: invalid channel '%s'",
-                              operation, t.channel);
-        if (!(mode & TCL_WRITABLE))
-            return call_error({"IO", t.channel, "not open for writing"},
-                              "%s: channel '%s' is unwritable", operation, t.channel);
-        Verbose("--dumping in %s ....\n", t.channel);
-        // The channel's own scripts (a reflected channel's handlers) run
-        // while the text is written, and may close it: it stays open, held
-        // here, until the dump is done.
-        Tcl_RegisterChannel(nullptr, channel);
-        FILE* out = open_channel_stream(channel);
-        int err = out ? write_text(out, t.ec, false) : ENOMEM;
-        if (err == 0 && Tcl_Flush(channel) != TCL_OK) err = Tcl_GetErrno() ? Tcl_GetErrno() : EIO;
-        Tcl_UnregisterChannel(nullptr, channel);
-        if (out == nullptr) throw std::bad_alloc();
+        int err = 0;
+        {
+            HeldChannel held(owner->interp, t.channel, TCL_WRITABLE);
+            if (!held.get())
+                return call_error({"IO", t.channel, held.fault()},
+                                  strcmp(held.fault(), "no such channel") == 0
+                                      ? "%s: invalid channel '%s'"
+                                      : "%s: channel '%s' is unwritable",
+                                  operation, t.channel);
+            Verbose("--dumping in %s ....\n", t.channel);
+            FILE* out = open_channel_stream(held.get());
+            if (out == nullptr) throw std::bad_alloc();
+            err = write_text(out, t.ec, false);
+            if (err == 0 && Tcl_Flush(held.get()) != TCL_OK)
+                err = Tcl_GetErrno() ? Tcl_GetErrno() : EIO;
+        }
         if (err)
             return call_error({"IO", t.channel, strerror(err)},
                               "%s: can't write to channel '%s' (%s)", operation, t.channel,

@@ -283,7 +283,7 @@ int sim_step(SimCall& c) {
                                std::string("'") + name + "' is not an input");
             uint32_t place = (uint32_t)info->index_in_list();
             std::string why;
-            if (!engine->codec().read(*code.vars[(size_t)index].type, Tcl_GetString(items[k + 1]),
+            if (!engine->codec().read(engine->type_of((uint32_t)index), Tcl_GetString(items[k + 1]),
                                       &in.value[place], &why))
                 return c.error({"INPUT", name, why},
                                std::string("input '") + name + "': " + why);
@@ -307,7 +307,7 @@ int sim_step(SimCall& c) {
         Tcl_ListObjAppendElement(nullptr, result,
                                  Tcl_NewStringObj(c.obj->prg->symbol(code.vars[k].symbol), -1));
         Tcl_ListObjAppendElement(nullptr, result,
-                                 state == NIL ? Tcl_NewObj() : c.value_obj(*engine, *code.vars[k].type, v));
+                                 state == NIL ? Tcl_NewObj() : c.value_obj(*engine, engine->type_of((uint32_t)k), v));
     }
     Tcl_SetObjResult(interp, result);
     return TCL_OK;
@@ -354,7 +354,7 @@ int sim_value(SimCall& c) {
                                  std::to_string(engine->instant()));
     Tcl_SetObjResult(c.obj->owner->interp,
                      state == NIL ? Tcl_NewObj()
-                                  : c.value_obj(*engine, *engine->code().vars[(size_t)index].type, v));
+                                  : c.value_obj(*engine, engine->type_of((uint32_t)index), v));
     return TCL_OK;
 }
 

@@ -63,22 +63,13 @@ bool format_of(const char* name, bool with_vcd, TraceFormat* format) {
     return true;
 }
 
-// A channel open in `mode' (TCL_READABLE or TCL_WRITABLE), or null after
-// the error.
-Tcl_Channel channel_of(SimCall& c, const char* name, int mode) {
-    int modes = 0;
-    Tcl_Channel channel = Tcl_GetChannel(c.obj->owner->interp, name, &modes);
-    if (!channel) {
-        c.error({"IO", name, "no such channel"}, std::string("invalid channel '") + name + "'");
-        return nullptr;
-    }
-    if (!(modes & mode)) {
-        bool reading = mode == TCL_READABLE;
-        c.error({"IO", name, reading ? "not open for reading" : "not open for writing"},
-                std::string("channel '") + name + (reading ? "' is unreadable" : "' is unwritable"));
-        return nullptr;
-    }
-    return channel;
+// The error of a channel that is not there, or not open as it should be.
+int channel_error(SimCall& c, const char* name, const HeldChannel& held, int mode) {
+    if (strcmp(held.fault(), "no such channel") == 0)
+        return c.error({"IO", name, held.fault()}, std::string("invalid channel '") + name + "'");
+    return c.error({"IO", name, held.fault()},
+                   std::string("channel '") + name +
+                       (mode == TCL_READABLE ? "' is unreadable" : "' is unwritable"));
 }
 
 // The steps -from and -to ask for (null: the first or the last kept), all
@@ -116,8 +107,13 @@ int sim_run(SimCall& c) {
     if (w.given(0) && !c.count_of("-steps", w.value[0], &limit)) return TCL_ERROR;
     TraceFormat format = TraceFormat::CSV;
     if (w.given(2) && (!w.given(1) || !format_of(w.value[2], false, &format))) return c.usage(usage);
-    Tcl_Channel channel = nullptr;
-    if (w.given(1) && !(channel = channel_of(c, w.value[1], TCL_READABLE))) return TCL_ERROR;
+    // The channel's scripts (a reflected channel's) may close it meanwhile.
+    std::unique_ptr<HeldChannel> held;
+    if (w.given(1)) {
+        held.reset(new HeldChannel(c.obj->owner->interp, w.value[1], TCL_READABLE));
+        if (!held->get()) return channel_error(c, w.value[1], *held, TCL_READABLE);
+    }
+    Tcl_Channel channel = held ? held->get() : nullptr;
     std::shared_ptr<Engine> engine = c.engine(true);
     if (!engine) return TCL_ERROR;
     Engine::Probe until;
@@ -144,7 +140,7 @@ int sim_run(SimCall& c) {
         std::vector<const SimType*> types;
         for (uint32_t k : code.inputs) {
             names.push_back(c.obj->prg->symbol(code.vars[k].symbol));
-            types.push_back(code.vars[k].type);
+            types.push_back(&engine->type_of(k));
         }
         for (size_t k = code.inputs.size(); k < code.vars.size(); ++k)
             others.emplace_back(c.obj->prg->symbol(code.vars[k].symbol));
@@ -209,7 +205,7 @@ int sim_trace(SimCall& c) {
     auto add = [&](uint32_t var) {
         const SimVar& v = code.vars[var];
         IdentInfo* info = prg->get_ident_info(v.symbol);
-        vars.push_back(TraceVar{prg->symbol(v.symbol), v.type, info->ident_mode() == INPUT_m,
+        vars.push_back(TraceVar{prg->symbol(v.symbol), &engine->type_of(var), info->ident_mode() == INPUT_m,
                                 (size_t)h.column_of(var)});
     };
     if (w.given(1)) {
@@ -237,9 +233,9 @@ int sim_trace(SimCall& c) {
     long long from = 0, to = 0;
     if (!kept_range(c, h, w.value[2], w.value[3], &from, &to)) return TCL_ERROR;
     if (w.given(4)) {
-        Tcl_Channel channel = channel_of(c, w.value[4], TCL_WRITABLE);
-        if (!channel) return TCL_ERROR;
-        ChannelSink sink(channel);
+        HeldChannel held(c.obj->owner->interp, w.value[4], TCL_WRITABLE);
+        if (!held.get()) return channel_error(c, w.value[4], held, TCL_WRITABLE);
+        ChannelSink sink(held.get());
         if (!write_trace(format, prg->symbol(prg->name()), vars, h, (uint64_t)from, (uint64_t)to,
                          engine->codec(), &sink))
             return c.error({"IO", w.value[4], Tcl_ErrnoMsg(Tcl_GetErrno())},
@@ -278,7 +274,7 @@ int sim_history(SimCall& c) {
                        std::string("'") + name + "' is not recorded (sim reset -record)");
     long long from = 0, to = 0;
     if (!kept_range(c, h, w.value[0], w.value[1], &from, &to)) return TCL_ERROR;
-    const SimType& type = *engine->code().vars[(size_t)index].type;
+    const SimType& type = engine->type_of((uint32_t)index);
     std::string states;
     Tcl_Obj* values = Tcl_NewListObj(0, nullptr);
     for (long long step = from; step <= to; ++step) {

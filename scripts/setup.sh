@@ -23,6 +23,7 @@ else
   packages+=(tcl-thread googletest libgtest-dev   # the unit tests, the thread test
              clang libclang-rt-14-dev             # clang: the fuzz run of the test suite
              x11-apps netpbm                      # xwd + pnmtopng: the viewer screenshot test
+             gtkwave                              # vcd2fst, fst2vcd: a real reader of the VCD traces
              clang-tidy cppcheck libbenchmark-dev)  # scripts/lint.sh (bench/ needs the benchmark headers)
 fi
 

@@ -64,6 +64,13 @@ enum Op : uint8_t {
     OP_COUNT
 };
 
+// The instructions that copy values whatever their type (moves,
+// selections, pre, memories, constants) say when the value is a real with
+// this bit of their op: the machine code keeps reals apart.
+const uint32_t kRealOp = 0x80;
+inline Op base_op(uint32_t op) { return (Op)(op & ~kRealOp); }
+static_assert(OP_COUNT <= (int)kRealOp, "ops leave their top bit free");
+
 struct Ins {
     uint32_t op : 8;
     uint32_t d : 24;  // destination slot
@@ -80,7 +87,7 @@ const uint32_t kNilFlag = 0x80000000u;  // in an operand that is a slot: read it
 struct CallSite {
     int function;  // symbol
     int variable;  // symbol of the variable (0 for an assertion)
-    std::vector<uint32_t> args;
+    std::vector<uint32_t> args;  // slots, with kNilFlag when they may be nil
     std::vector<const SimType*> arg_types;
     std::vector<uint32_t> results;
     std::vector<const SimType*> result_types;
@@ -88,13 +95,15 @@ struct CallSite {
 };
 
 // A variable as the run sees it.
+// (12 bytes: a program may have millions. Its value's slot is
+// Code::slot_of.)
 struct SimVar {
     int symbol;
-    uint32_t slot;
-    uint32_t active;  // slot of its clock's activity flag
-    uint8_t level;    // 0: never nil; else may be nil (see compile.h)
-    const SimType* type;
+    uint32_t active;     // slot of its clock's activity flag
+    uint32_t level : 8;  // 0: never nil; else may be nil (see compile.h)
+    uint32_t type : 24;  // ValueCodec::type
 };
+const uint32_t kMaxTypes = 1u << 24;
 
 // Where each part of the code comes from, for runtime errors: the
 // instructions from `start' on, up to the next entry, compute `variable'.
@@ -116,6 +125,8 @@ struct Code {
     uint32_t base_fstate = 0;  // its state: not ticked yet
     std::vector<CodeOwner> owners;    // in increasing start order
     std::vector<SimVar> vars;         // inputs, outputs and locals
+    uint32_t first_var_slot = 0;      // the variables' slots follow each other from here
+    uint32_t slot_of(uint32_t var) const { return first_var_slot + var; }
     std::vector<uint32_t> inputs;     // index in vars of each input, in order
     std::vector<uint32_t> base_inputs;  // places in `inputs' of those on the base clock
     int variable_at(uint32_t ins) const;

@@ -67,7 +67,7 @@ bool Compiler::equation(IdentInfo* info) {
     for (size_t k = 0; k < _members.size(); ++k) {
         Symbol& s = _syms[(size_t)_members[k]];
         SimVar& v = _code->vars[(size_t)s.var];
-        v.level = _values[k].level;
+        v.level = s.level = _values[k].level;
         v.active = clock_slots(clock).act;
         s.compiled = 1;
     }
@@ -82,6 +82,7 @@ bool Compiler::equations(DepGraph* graph, std::vector<int>* order) {
     bool reading = order->empty();
     _graph = reading ? graph : nullptr;
     std::vector<uint32_t> starts, owner_starts;
+    _out->reserve((size_t)graph->size() * 6);  // about what an equation takes
     starts.reserve((size_t)graph->size() + 1);
     owner_starts.reserve((size_t)graph->size() + 1);
     for (int v = 0; v < graph->size(); ++v) {
@@ -142,7 +143,7 @@ bool Compiler::assertions() {
             }
             std::vector<Res> r;
             if (!unit(e, clock, {}, 0, &r)) return false;
-            emit(OP_ASSERT, 0, r[0].slot | (r[0].level ? kNilFlag : 0), index);
+            emit(OP_ASSERT, 0, nil_operand(r[0]), index);
             if (guard != UINT32_MAX) (*_out)[guard].b = (uint32_t)(_out->size() - guard - 1);
         }
         ++index;
@@ -155,8 +156,10 @@ bool Compiler::assertions() {
 bool Compiler::memories() {
     own(0);
     for (const auto& vm : _var_memories) {
-        const SimVar& v = _code->vars[(size_t)var_index(vm.second)];
-        emit(OP_MEMSAVE, vm.first, v.slot | (v.level ? kNilFlag : 0), v.active);
+        int index = var_index(vm.second);
+        const SimVar& v = _code->vars[(size_t)index];
+        emit_copy(OP_MEMSAVE, _codec->type(v.type).kind, vm.first,
+                  nil_operand(var_slot(index), (uint8_t)v.level), v.active);
     }
     for (size_t i = 0; i < _memories.size(); ++i) {
         Memory mem = _memories[i];  // the list may grow meanwhile
@@ -169,7 +172,8 @@ bool Compiler::memories() {
         if (guard != UINT32_MAX) (*_out)[guard].b = (uint32_t)(_out->size() - guard - 1);
         uint8_t level = 0;
         for (size_t k = 0; k < r.size() && k < mem.slots.size(); ++k) {
-            emit(OP_MEMSAVE, mem.slots[k], r[k].slot | (r[k].level ? kNilFlag : 0), act);
+            emit_copy(OP_MEMSAVE, r[k].kind, mem.slots[k], nil_operand(r[k]),
+                      act);
             level = std::max(level, r[k].level);
         }
         uint8_t& found = _found[mem.operand];
@@ -209,6 +213,7 @@ void Compiler::forget_attempt() {
     _var_memories.clear();
     _memory_of.clear();
     _memories.clear();
+    _folded.clear();
     _current_memory.clear();
     _var_assumptions.clear();
     _exp_assumptions.clear();
@@ -271,8 +276,9 @@ void Compiler::assemble() {
     for (int c : _clock_order) {
         const ClockSlots& s = clock_slots(c);
         if (c == _prg->base_clock()) continue;
-        const SimVar& v = vars()[(size_t)var_index(c)];
-        emit(OP_CLOCK, s.act, clock_slots(s.parent).act, v.slot | (v.level ? kNilFlag : 0));
+        int index = var_index(c);
+        emit(OP_CLOCK, s.act, clock_slots(s.parent).act,
+             nil_operand(var_slot(index), (uint8_t)vars()[(size_t)index].level));
     }
     begin_part(PART_STATES);
     for (int c : _clock_order)
@@ -294,14 +300,14 @@ void Compiler::assemble() {
 
 bool Compiler::instant(const Code& program, Exp* e, uint32_t* result, uint32_t* nslots) {
     _instant_only = true;
-    _vars = &program.vars;
+    _program = &program;
     _code->nslots = program.nslots;
     _out = &_code->ins;
     std::vector<Res> r;
     if (!expression(e, _prg->base_clock(), {}, &r)) return false;
     if (r.size() != 1) return fail({"UNSUPPORTED"}, "the expression gives a tuple");
     emit(OP_HALT, 0);
-    *result = r[0].slot | (r[0].level ? kNilFlag : 0);
+    *result = nil_operand(r[0]);
     *nslots = _code->nslots + (uint32_t)_instant_slots;
     return true;
 }

@@ -5,7 +5,8 @@
 // not take. The operands of `pre' are computed after the equations (their
 // memories); the operand of `current' where its clock ticks, never inside a
 // branch (an expression that holds one in a branch is compiled again with
-// its `current's first).
+// its `current's first). Leaves, `pre' and the look-aheads are in
+// compile_leaf.cpp.
 #include <algorithm>
 #include <cstring>
 
@@ -56,359 +57,8 @@ Op real_op(int n) {
     }
 }
 
-bool may_fail(Op op) {
-    switch (op) {
-        case OP_IADDO:
-        case OP_ISUBO:
-        case OP_IMULO:
-        case OP_INEGO:
-        case OP_IDIV:
-        case OP_IMOD:
-        case OP_IPOW:
-        case OP_IPOWO:
-        case OP_R2I:
-        case OP_CALL:
-        case OP_PRESENT: return true;
-        default: return false;
-    }
-}
-
-bool compares(int n) { return n >= EQUAL_n && n <= LT_n; }
 
 }  // namespace
-
-// A temporary that is the latest taken is free again.
-void Compiler::release(uint32_t slot) {
-    if (_temp_next > 0 && _temps[_temp_next - 1] == slot) --_temp_next;
-}
-
-uint32_t Compiler::emit(Op op, uint32_t d, uint32_t a, uint32_t b) {
-    if (may_fail(op)) {
-        ++_unsafe;
-        if (_owner_pending && !_instant_only) {
-            _part_owners[_part].push_back(_pending_owner);
-            _owner_pending = false;
-        }
-    }
-    Ins i{};
-    i.op = op;
-    i.d = d;
-    i.a = a;
-    i.b = b;
-    _out->push_back(i);
-    return (uint32_t)(_out->size() - 1);
-}
-
-Mark Compiler::mark() const {
-    return Mark{_out->size(), _code->calls.size(), _code->lists.size(), _temp_next, 0, _unsafe};
-}
-
-void Compiler::rollback(const Mark& m) {
-    _out->resize(m.ins);
-    _code->calls.resize(m.calls);
-    _code->lists.resize(m.lists);
-    _temp_next = m.temps;
-    _unsafe = m.unsafe;
-}
-
-uint8_t Compiler::level_of_var(int symbol) {
-    const Symbol& s = _syms[(size_t)symbol];
-    if (s.var < 0) return 0;
-    if (s.compiled) return vars()[(size_t)s.var].level;
-    // Read under `pre' before its equation: what is assumed, checked later.
-    auto known = _assumed_vars.find(symbol);
-    uint8_t assumed = known == _assumed_vars.end() ? 0 : known->second;
-    _var_assumptions.emplace_back(symbol, assumed);
-    return assumed;
-}
-
-// A variable, a literal or a constant: its slot. A variable read by an
-// equation outside `pre' is read within the instant: an edge of the graph.
-bool Compiler::leaf(Exp* e, int clock, Res* r) {
-    (void)clock;
-    int id = e->ident();
-    auto cannot_run = [&] {
-        return fail({"UNSUPPORTED"}, "'" + std::string(_prg->symbol(id)) + "' cannot run");
-    };
-    if (_instant_only) return instant_leaf(e, r) || cannot_run();
-    Symbol& s = sym(id);
-    if (!s.typed) return cannot_run();
-    switch (s.mode) {
-        case INPUT_m:
-        case OUTPUT_m:
-        case LOCAL_m:
-            if (_graph && !_in_pre) {
-                _graph->add_read(id);
-                if (s.mode == INPUT_m && s.clock) {  // its clock first
-                    std::vector<int> chain;
-                    clock_chain(s.clock, &chain);
-                    for (int c : chain) _graph->add_read(c);
-                }
-            }
-            *r = Res{s.slot, level_of_var(id), s.kind};
-            return true;
-        case USR_CONST_m:
-        case BOOL_CONST_m:
-        case INT_CONST_m:
-        case REAL_CONST_m:
-        case ENUM_CONST_m:
-            if (!s.slot) {
-                Val v{};
-                const SimType* t = nullptr;
-                if (s.mode == USR_CONST_m) {
-                    auto it = _bound.constants.find(id);
-                    if (it == _bound.constants.end())
-                        return fail({"UNBOUND", _prg->symbol(id)},
-                                    "constant '" + std::string(_prg->symbol(id)) + "' has no value");
-                    v = it->second;
-                } else if (!literal_value(id, &v, &t)) {
-                    return cannot_run();
-                }
-                s.slot = new_slot(v, false);
-                _code->constants.push_back(s.slot);
-            }
-            *r = Res{s.slot, 0, s.kind};
-            return true;
-        default: return cannot_run();
-    }
-}
-
-// A leaf of an expression of one instant, compiled beside a program's code:
-// variables are the program's, values are loaded into temporaries.
-bool Compiler::instant_leaf(Exp* e, Res* r) {
-    int id = e->ident();
-    IdentInfo* info = _prg->get_ident_info(id);
-    const SimType* type = info ? _codec->type_of(info->type()) : nullptr;
-    if (!type) return false;
-    Val value{};
-    switch (info->ident_mode()) {
-        case INPUT_m:
-        case OUTPUT_m:
-        case LOCAL_m: {
-            int index = var_index(id);
-            if (index < 0) return false;
-            const SimVar& v = vars()[(size_t)index];
-            if (v.active != 1) emit(OP_PRESENT, 0, v.active, (uint32_t)id);
-            *r = Res{v.slot, v.level, type->kind};
-            return true;
-        }
-        case USR_CONST_m: {
-            auto it = _bound.constants.find(id);
-            if (it == _bound.constants.end()) return false;
-            value = it->second;
-            break;
-        }
-        default: {
-            const SimType* t = nullptr;
-            if (!literal_value(id, &value, &t)) return false;
-        }
-    }
-    uint32_t slot = temp();
-    uint64_t bits;
-    memcpy(&bits, &value, 8);
-    emit(OP_CONST, slot, (uint32_t)bits, (uint32_t)(bits >> 32));
-    *r = Res{slot, 0, type->kind};
-    return true;
-}
-
-// The clock of an expression: that of its first operand that is not a
-// constant; `when' samples on its variable, `current' comes back to the
-// clock of its operand's clock. 0 for an expression of constants alone.
-int Compiler::clock_of(Exp* root) {
-    auto known = _clock_memo.find(root);
-    if (known != _clock_memo.end()) return known->second;
-    struct Item {
-        Exp* e;
-        int next;
-    };
-    std::vector<Item> stack{{root, 0}};
-    std::vector<int> values;
-    while (!stack.empty()) {
-        Item& it = stack.back();
-        Exp* e = it.e;
-        auto memo = _clock_memo.find(e);
-        if (memo != _clock_memo.end() && it.next == 0) {
-            values.push_back(memo->second);
-            stack.pop_back();
-            continue;
-        }
-        if (e->arity() == 0) {
-            IdentInfo* info = _prg->get_ident_info(e->ident());
-            IdentMode m = info ? info->ident_mode() : USR_CONST_m;
-            bool flow = m == INPUT_m || m == OUTPUT_m || m == LOCAL_m;
-            values.push_back(flow ? info->clock() : 0);
-            stack.pop_back();
-            continue;
-        }
-        if (e->nature() == WHEN_n) {
-            values.push_back(e->operand(1)->ident());
-            _clock_memo[e] = values.back();
-            stack.pop_back();
-            continue;
-        }
-        if (it.next < e->arity()) {
-            Exp* o = e->operand(it.next++);
-            stack.push_back(Item{o, 0});
-            continue;
-        }
-        size_t base = values.size() - (size_t)e->arity();
-        int clock = 0;
-        for (size_t k = base; k < values.size() && !clock; ++k) clock = values[k];
-        if (e->nature() == CURRENT_n && clock) {
-            IdentInfo* var = _prg->get_ident_info(clock);
-            clock = var && clock != _prg->base_clock() ? var->clock() : clock;
-        }
-        values.resize(base);
-        values.push_back(clock);
-        _clock_memo[e] = clock;
-        stack.pop_back();
-    }
-    return values.back();
-}
-
-// The kinds of the values of an expression.
-std::vector<Kind> Compiler::shape_of(Exp* root) {
-    std::vector<std::pair<Exp*, int>> stack{{root, 0}};
-    std::vector<std::vector<Kind>> values;
-    auto kind_of = [this](const EcType* t) {
-        const SimType* s = _codec->type_of(t);
-        return s ? s->kind : Kind::INT;
-    };
-    auto params = [&](const EcType* t) {
-        std::vector<Kind> out;
-        if (t && t->is_tuple())
-            for (IntList* l = t->name_list(); l; l = l->tail())
-                out.push_back(kind_of(_prg->find_named_type(l->head())));
-        else
-            out.push_back(kind_of(t));
-        return out;
-    };
-    while (!stack.empty()) {
-        auto& it = stack.back();
-        Exp* e = it.first;
-        int n = e->nature();
-        if (e->arity() == 0) {
-            IdentInfo* info = _prg->get_ident_info(e->ident());
-            values.push_back({kind_of(info ? info->type() : nullptr)});
-            stack.pop_back();
-            continue;
-        }
-        // Most kinds take their shape from the first operand (a condition's
-        // from the second).
-        int needed = n == TUPLE_n ? e->arity() : n == IF_n ? 2 : 1;
-        if (it.second < needed) {
-            stack.emplace_back(e->operand(it.second++), 0);
-            continue;
-        }
-        size_t base = values.size() - (size_t)needed;
-        std::vector<Kind> shape;
-        if (n == TUPLE_n) {
-            for (size_t k = base; k < values.size(); ++k) shape.push_back(values[k][0]);
-        } else if (n == IF_n) {
-            shape = values[base + 1];
-        } else if (n == CALL_n) {
-            FuncInfo* f = _prg->get_func_info(e->order());
-            shape = params(f ? f->outputs_type() : nullptr);
-        } else if (n == NOT_n || compares(n) || (n >= AND_n && n <= IMPL_n) || n == NOR_n ||
-                   n == DIESE_n) {
-            shape = {Kind::BOOL};
-        } else if (n == INT2REAL_n) {
-            shape = {Kind::REAL};
-        } else if (n == REAL2INT_n) {
-            shape = {Kind::INT};
-        } else {
-            shape = values[base];
-        }
-        values.resize(base);
-        values.push_back(shape);
-        stack.pop_back();
-    }
-    return values.back();
-}
-
-// `pre' of a variable reads the previous frame: the variable's own slot on
-// the base clock, its memory on another clock; `pre' of a constant is the
-// constant after the first instant; `pre' of any other expression reads
-// its memory, computed after the equations.
-bool Compiler::pre(Exp* e, int clock, bool after_first, uint32_t first_dst,
-                   std::vector<Res>* out) {
-    // The first value goes to the caller's target when there is one; the
-    // caller moves the others.
-    auto dst = [&](size_t k) { return k == 0 && first_dst != UINT32_MAX ? first_dst : temp(); };
-    Exp* x = e->operand(0);
-    if (x->arity() == 0) {
-        Res r{};
-        _in_pre = true;  // read in the previous frame: not within the instant
-        bool known = leaf(x, clock, &r);
-        _in_pre = false;
-        if (!known) return false;
-        IdentInfo* info = _prg->get_ident_info(x->ident());
-        IdentMode m = info->ident_mode();
-        uint32_t d = dst(0);
-        if (m != INPUT_m && m != OUTPUT_m && m != LOCAL_m) {
-            emit(OP_PREV, d, r.slot, clock_slots(clock).fnow);
-            out->push_back(Res{d, 1, r.kind});
-            return true;
-        }
-        int c = info->clock();
-        uint32_t from = r.slot;
-        // After the first instant of the clock (the right of ->), the pre
-        // of a value never nil is never nil.
-        bool never_nil = after_first && r.level == 0 && c == clock;
-        if (c != _prg->base_clock()) {
-            auto known = _var_memory.find(x->ident());
-            if (known == _var_memory.end()) {
-                known = _var_memory.emplace(x->ident(), new_slot(Val{}, true)).first;
-                _var_memories.emplace_back(known->second, x->ident());
-            }
-            from = known->second;
-        }
-        emit(never_nil ? OP_PREV0 : r.level ? OP_PREVN : OP_PREV, d, from, clock_slots(c).fnow);
-        out->push_back(Res{d, never_nil ? (uint8_t)0 : later(r.level), r.kind});
-        return true;
-    }
-    auto known = _memory_of.find(e);
-    if (known == _memory_of.end()) {
-        Memory mem{x, clock, {}, shape_of(x), _owner};
-        for (size_t k = 0; k < mem.kinds.size(); ++k) mem.slots.push_back(new_slot(Val{}, true));
-        known = _memory_of.emplace(e, _memories.size()).first;
-        _memories.push_back(std::move(mem));
-    }
-    auto known_level = _assumed_exps.find(x);
-    uint8_t assumed = known_level == _assumed_exps.end() ? 0 : known_level->second;
-    _exp_assumptions.emplace_back(x, assumed);
-    uint32_t fnow = clock_slots(clock).fnow;
-    const Memory& mem = _memories[known->second];
-    for (size_t k = 0; k < mem.slots.size(); ++k) {
-        uint32_t d = dst(k);
-        emit(OP_PREVN, d, mem.slots[k], fnow);
-        out->push_back(Res{d, later(assumed), mem.kinds[k]});
-    }
-    return true;
-}
-
-// Compiles the `current's of root that stand outside every `pre' before
-// root itself, innermost first, so that none is computed inside a branch.
-bool Compiler::hoist_currents(Exp* root) {
-    std::vector<std::pair<Exp*, int>> stack{{root, 0}};
-    std::vector<Exp*> found;
-    while (!stack.empty()) {
-        auto& it = stack.back();
-        Exp* e = it.first;
-        if (e->nature() == PRE_n || it.second >= e->arity()) {
-            if (e->nature() == CURRENT_n) found.push_back(e);
-            stack.pop_back();
-            continue;
-        }
-        stack.emplace_back(e->operand(it.second++), 0);
-    }
-    for (Exp* c : found) {
-        std::vector<Res> r;
-        if (!expression(c, _prg->base_clock(), {}, &r)) return false;
-        _current_of[c] = r;
-    }
-    return true;
-}
 
 bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dsts,
                           std::vector<Res>* out) {
@@ -423,7 +73,19 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
     // memory: each node asks for all of them when it is pushed.
     // A node's operands inherit what is known of the instant (after the
     // first one of the clock), but for a change of clock.
+    // A leaf gives its value at once, without a frame of its own.
+    bool failed = false;
     auto push = [&](Exp* e, int c, int dst, bool after_first) {
+        if (e->arity() == 0) {
+            Res r{};
+            failed = failed || !leaf(e, c, &r);
+            if (dst >= 0 && pool[(size_t)dst] != r.slot) {
+                emit_copy(r.level ? OP_MOVN : OP_MOV, r.kind, pool[(size_t)dst], r.slot);
+                r.slot = pool[(size_t)dst];
+            }
+            res.push_back(r);
+            return;
+        }
         for (int k = 0; k < e->arity(); ++k) __builtin_prefetch(e->operand(k));
         frames.push_back(Frame{e, c, 0, dst, (uint32_t)res.size(), -1, after_first});
     };
@@ -442,7 +104,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
     auto place = [&](const Frame& f, size_t k, Res r) {
         if (f.dst < 0 || pool[(size_t)f.dst + k] == r.slot) return r;
         uint32_t d = pool[(size_t)f.dst + k];
-        emit(r.level ? OP_MOVN : OP_MOV, d, r.slot);
+        emit_copy(r.level ? OP_MOVN : OP_MOV, r.kind, d, r.slot);
         return Res{d, r.level, r.kind};
     };
     // A node's values replace its operands'.
@@ -462,17 +124,11 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
         return fail({"UNSUPPORTED"}, std::string("'") + opkey(e->nature()) + "' (" +
                                          nodekey(e->nature()) + ") cannot run");
     };
-    while (!frames.empty()) {
+    while (!frames.empty() && !failed) {
         size_t fi = frames.size() - 1;
         Frame& f = frames[fi];
         Exp* e = f.e;
         const int n = e->nature();
-        if (e->arity() == 0) {
-            Res r{};
-            if (!leaf(e, f.clock, &r)) return false;
-            finish(place(f, 0, r));
-            continue;
-        }
         if (_instant_only && (n == PRE_n || n == ARROW_n || n == WHEN_n || n == CURRENT_n))
             return fail({"UNSUPPORTED"}, std::string("'") + opkey(n) +
                                              "' cannot stand in an expression of one instant");
@@ -530,7 +186,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 for (size_t k = f.base; k < res.size(); ++k) {
                     Res v = res[k];
                     uint32_t m = memory[k - f.base];
-                    emit(OP_MEMSAVE, m, v.slot | (v.level ? kNilFlag : 0), act);
+                    emit_copy(OP_MEMSAVE, v.kind, m, nil_operand(v), act);
                     r.push_back(Res{m, kInf, v.kind});
                 }
                 consume(f.base);
@@ -591,8 +247,13 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                                                 : std::max({cond.level, a.level, b.level});
                             bool nil = cond.level || a.level || b.level;
                             uint32_t d = target(f, i);
-                            emit(nil ? OP_SELN : OP_SEL, d, a.slot, b.slot);
-                            emit(OP_ARG, 0, cond.slot);
+                            if (nil) {
+                                emit_copy(OP_SELN, a.kind, d, nil_operand(a), nil_operand(b));
+                                emit(OP_ARG, 0, nil_operand(cond));
+                            } else {
+                                emit_copy(OP_SEL, a.kind, d, a.slot, b.slot);
+                                emit(OP_ARG, 0, cond.slot);
+                            }
                             r.push_back(Res{d, level, a.kind});
                         }
                         finishv(r.data(), r.size());
@@ -669,7 +330,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 site.variable = _owner;
                 uint8_t level = 0;
                 for (size_t k = f.base; k < res.size(); ++k) {
-                    site.args.push_back(res[k].slot);
+                    site.args.push_back(nil_operand(res[k]));
                     level = std::max(level, res[k].level);
                 }
                 auto types = [&](const EcType* t, std::vector<const SimType*>* out) {
@@ -705,7 +366,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 _code->lists.push_back((uint32_t)(res.size() - f.base));
                 uint8_t level = 0;
                 for (size_t k = f.base; k < res.size(); ++k) {
-                    _code->lists.push_back(res[k].slot);
+                    _code->lists.push_back(nil_operand(res[k]));
                     level = std::max(level, res[k].level);
                 }
                 consume(f.base);
@@ -723,6 +384,33 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                     continue;
                 }
                 Res a = res[f.base];
+                // not of an int comparison is the opposite comparison, made by
+                // the comparison's own instruction (the last emitted).
+                if (n == NOT_n && a.level == 0 && compares(e->operand(0)->nature()) &&
+                    !_out->empty() && _out->back().d == a.slot && _out->back().op >= OP_IEQ &&
+                    _out->back().op <= OP_IGE) {
+                    static const Op opposite[] = {OP_INE, OP_IEQ, OP_IGE, OP_IGT, OP_ILE, OP_ILT};
+                    consume(f.base);
+                    uint32_t d = target(f, 0);
+                    Ins& cmp = _out->back();
+                    cmp.op = opposite[cmp.op - OP_IEQ];
+                    cmp.d = d;
+                    finish(Res{d, 0, Kind::BOOL});
+                    continue;
+                }
+                // The minus of a literal is a constant (-1 is read that way).
+                bool wraps = a.kind == Kind::INT && _code->init[a.slot].i == INT32_MIN;
+                if (n == UMINUS_n && a.constant && !_instant_only && !(wraps && _options.overflow_error)) {
+                    Val v = _code->init[a.slot];
+                    if (a.kind == Kind::REAL)
+                        v.r = -v.r;
+                    else
+                        v.i = (int32_t)(0u - (uint32_t)v.i);
+                    consume(f.base);
+                    Res r{constant_slot(v), 0, a.kind, true};
+                    finish(f.dst >= 0 ? place(f, 0, r) : r);
+                    continue;
+                }
                 Op op = n == NOT_n        ? OP_NOT
                         : n == INT2REAL_n ? OP_I2R
                         : n == REAL2INT_n ? OP_R2I
@@ -753,35 +441,35 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
         if (k == 1) {
             Res a = res[f.base], b = res[f.base + 1];
             Op op = a.kind == Kind::REAL ? real_op(n) : int_op(n, _options.overflow_error);
+            if (a.kind == Kind::BOOL && n == NEQ_n) op = OP_XOR;  // the shorter instruction
             consume(f.base);
             uint32_t d = target(f, 0);
-            if (a.level || b.level) emit(OP_NIL2, d, a.slot, b.slot);
+            emit_nil(d, a, b);
             emit(op, d, a.slot, b.slot);
             finish(Res{d, std::max(a.level, b.level), kind});
             continue;
         }
         // Tuples compared member by member.
-        uint8_t level = 0;
-        std::vector<uint32_t> parts;
+        std::vector<Res> parts;
         for (size_t i = 0; i < k; ++i) {
             Res a = res[f.base + i], b = res[f.base + k + i];
             Op op = a.kind == Kind::REAL ? real_op(n) : int_op(n, _options.overflow_error);
             uint32_t d = temp();
-            if (a.level || b.level) emit(OP_NIL2, d, a.slot, b.slot);
+            emit_nil(d, a, b);
             emit(op, d, a.slot, b.slot);
-            level = std::max({level, a.level, b.level});
-            parts.push_back(d);
+            parts.push_back(Res{d, std::max(a.level, b.level), Kind::BOOL});
         }
         uint32_t d = target(f, 0);
         Op join = n == EQUAL_n ? OP_AND : OP_OR;
-        if (level) emit(OP_NIL2, d, parts[0], parts[1]);
-        emit(join, d, parts[0], parts[1]);
-        for (size_t i = 2; i < k; ++i) {
-            if (level) emit(OP_NIL2, d, d, parts[i]);
-            emit(join, d, d, parts[i]);
+        Res joined = parts[0];
+        for (size_t i = 1; i < k; ++i) {
+            emit_nil(d, joined, parts[i]);
+            emit(join, d, joined.slot, parts[i].slot);
+            joined = Res{d, std::max(joined.level, parts[i].level), Kind::BOOL};
         }
-        finish(Res{d, level, kind});
+        finish(Res{d, joined.level, kind});
     }
+    if (failed) return false;
     out->insert(out->end(), res.begin(), res.end());
     return true;
 }

@@ -24,7 +24,16 @@ struct Res {
     uint32_t slot;
     uint8_t level;
     Kind kind;
+    bool constant = false;  // the slot holds the same value at every step
 };
+
+// A slot as an operand whose nil flag is read only when its value may be
+// nil (kNilFlag): the flag of a slot whose value never is means nothing.
+inline uint32_t nil_operand(uint32_t slot, uint8_t level) { return slot | (level ? kNilFlag : 0); }
+inline uint32_t nil_operand(const Res& r) { return nil_operand(r.slot, r.level); }
+
+// The comparison operators (=, <>, <, <=, >, >=).
+inline bool compares(int n) { return n >= EQUAL_n && n <= LT_n; }
 
 // The slots of a clock: whether it ticks in this instant, whether this is
 // its first instant, whether it has not ticked yet (kept from step to step).
@@ -50,6 +59,7 @@ struct Symbol {
     int32_t var = -1;     // a variable's place in Code::vars
     int32_t clock = 0;    // a variable's clock, 0 for the base clock
     Kind kind = Kind::INT;
+    uint8_t level = 0;            // a variable's, once compiled
     uint8_t mode = kUnknownMode;  // IdentMode
     bool typed = false;
     bool compiled = false;  // a variable whose level is known (an input, or its equation done)
@@ -92,11 +102,16 @@ private:
     // ---- slots and clocks (compile.cpp)
     uint32_t new_slot(Val init, bool nil);
     uint32_t temp();
+    uint32_t constant_slot(Val v);
     void release(uint32_t slot);
     bool literal_value(int symbol, Val* v, const SimType** type);
     Symbol& sym(int id);
     int var_index(int symbol) const;
-    const std::vector<SimVar>& vars() const { return _vars ? *_vars : _code->vars; }
+    // The variables, and the code that holds them: the program's own, or,
+    // for an expression of one instant, the running program's.
+    const Code& program_code() const { return _program ? *_program : *_code; }
+    const std::vector<SimVar>& vars() const { return program_code().vars; }
+    uint32_t var_slot(int index) const { return program_code().slot_of((uint32_t)index); }
     ClockSlots& clock_slots(int clock);
     void clock_chain(int clock, std::vector<int>* chain);
     void emit_clock(int clock);
@@ -127,6 +142,11 @@ private:
     std::vector<Kind> shape_of(Exp* root);
     uint8_t level_of_var(int symbol);
     uint32_t emit(Op op, uint32_t d, uint32_t a = 0, uint32_t b = 0);
+    void emit_nil(uint32_t d, const Res& a, const Res& b);
+    // A copy of a value of this kind (see kRealOp).
+    uint32_t emit_copy(Op op, Kind kind, uint32_t d, uint32_t a = 0, uint32_t b = 0) {
+        return emit((Op)(op | (kind == Kind::REAL ? kRealOp : 0)), d, a, b);
+    }
     Mark mark() const;
     void rollback(const Mark& m);
 
@@ -139,7 +159,7 @@ public:
     Code* _code;
     CompileError* _error;
     bool _instant_only = false;  // an expression of one instant: no memories
-    const std::vector<SimVar>* _vars = nullptr;  // the program's, for such an expression
+    const Code* _program = nullptr;  // the running program, for such an expression
     size_t _instant_slots = 0;                   // its temporaries, beyond the program's
 
     // The code of a step, in parts made apart, run in this order.
@@ -162,6 +182,7 @@ public:
     std::vector<uint32_t> _temps;       // the pool of temporaries
     size_t _temp_next = 0;              // the next one free in the unit being compiled
     std::vector<Symbol> _syms;                          // by symbol
+    std::unordered_map<uint64_t, uint32_t> _folded;     // constants computed: bits -> slot
     std::unordered_map<int, std::vector<uint32_t>> _inputs_on;  // clock -> inputs on it
     DepGraph* _graph = nullptr;  // where the equations' reads go, while they are read
     bool _in_pre = false;        // a leaf read by `pre': not within the instant

@@ -1,6 +1,10 @@
 // The engine: frames, steps, the world outside, expressions of an instant.
 #include "quorl/sim/engine.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "quorl/ecprg.h"
 
 Engine::Engine(const EcPrg* prg, const EngineOptions& options)
@@ -69,8 +73,8 @@ int Engine::value(uint32_t var, Val* v) const {
     const SimVar& s = _code.vars[var];
     const std::vector<Val>& values = _values[_state];
     if (_instant == 0 || !values[s.active].i) return ABSENT;
-    if (s.level && _nils[_state][s.slot]) return NIL;
-    *v = values[s.slot];
+    if (s.level && _nils[_state][_code.slot_of(var)]) return NIL;
+    *v = values[_code.slot_of(var)];
     return PRESENT;
 }
 
@@ -167,6 +171,13 @@ static bool busy(bool running, StepFailure* failure) {
 
 bool Engine::step(const StepInputs& inputs, StepFailure* failure) {
     if (busy(_running, failure)) return false;
+    if (_abandoned) {  // by a script the run's channel ran, for one
+        failure->fault = RUN_CALL;
+        failure->step = _instant + 1;
+        failure->variable = 0;
+        failure->reason = "the program was changed or deleted during the run";
+        return false;
+    }
     int work = 1 - _state;
     Val* cur = _values[work].data();
     uint8_t* curnil = _nils[work].data();
@@ -174,7 +185,7 @@ bool Engine::step(const StepInputs& inputs, StepFailure* failure) {
     const uint8_t* prevnil = _nils[_state].data();
     // The inputs on the base clock: given, or as they were.
     for (uint32_t place : _code.base_inputs) {
-        uint32_t slot = _code.vars[_code.inputs[place]].slot;
+        uint32_t slot = _code.slot_of(_code.inputs[place]);
         if (inputs.given[place]) {
             cur[slot] = inputs.value[place];
         } else if (!prevnil[slot]) {
@@ -196,7 +207,12 @@ bool Engine::step(const StepInputs& inputs, StepFailure* failure) {
     bool steady = prev[_code.base_fstate].i == 0;
     if (steady && _options.native && !_native && !_code.ins.empty()) {
         _native = NativeCode::translate(_code, prev);
-        if (_native) _code.ins = std::vector<Ins>();
+        if (_native) {
+            _code.ins = std::vector<Ins>();
+#ifdef __GLIBC__
+            malloc_trim(0);  // what built a large program goes back to the system
+#endif
+        }
     }
     _running = true;
     Frames frames{cur, prev, curnil, prevnil};

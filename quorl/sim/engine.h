@@ -77,6 +77,7 @@ public:
     const EcPrg* program() const { return _prg; }
     const Code& code() const { return _code; }
     ValueCodec& codec() { return _codec; }
+    const SimType& type_of(uint32_t var) const { return _codec.type(_code.vars[var].type); }
     uint64_t instant() const { return _instant; }
     const std::vector<std::pair<uint64_t, uint32_t>>& violations() const { return _violations; }
     const History& history() const { return _history; }

@@ -36,8 +36,9 @@ void History::record(uint64_t step, const Code& code, const Val* values, const u
     uint8_t* presence = &_presence[_next * n];
     for (size_t k = 0; k < n; ++k) {
         const SimVar& v = code.vars[_vars[k]];
-        row[k] = values[v.slot];
-        presence[k] = !values[v.active].i ? ABSENT : (v.level && nils[v.slot]) ? NIL : PRESENT;
+        uint32_t slot = code.slot_of(_vars[k]);
+        row[k] = values[slot];
+        presence[k] = !values[v.active].i ? ABSENT : (v.level && nils[slot]) ? NIL : PRESENT;
     }
     _last = step;
     _count = std::min(_count + 1, _capacity);

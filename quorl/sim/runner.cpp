@@ -33,8 +33,9 @@ bool call_out(const CallSite& site, const Frames& f, Outside* outside, std::stri
     std::vector<Val> args(site.args.size()), results(site.results.size());
     bool nil = false;
     for (size_t k = 0; k < site.args.size(); ++k) {
-        args[k] = f.cur[site.args[k]];
-        nil = nil || (site.nil_aware && f.curnil[site.args[k]]);
+        uint32_t slot = site.args[k] & ~kNilFlag;
+        args[k] = f.cur[slot];
+        nil = nil || ((site.args[k] & kNilFlag) && f.curnil[slot]);
     }
     if (nil) {
         for (uint32_t r : site.results) f.curnil[r] = 1;
@@ -52,7 +53,7 @@ bool call_out(const CallSite& site, const Frames& f, Outside* outside, std::stri
 
 RunFault run_code(const Code& code, const Ins* ins, const Frames& f, Outside* outside,
                   RunError* error) {
-    static void* const labels[OP_COUNT] = {
+    static void* const ops[OP_COUNT] = {
         &&L_MOV,    &&L_MOVN,   &&L_NIL1,  &&L_NIL2,  &&L_NILSET, &&L_NILCLR, &&L_CONST,
         &&L_SEL,    &&L_SELN,   &&L_JMP,   &&L_JF,    &&L_JNIL,   &&L_IADD,   &&L_ISUB,
         &&L_IMUL,   &&L_INEG,   &&L_IADDO, &&L_ISUBO, &&L_IMULO,  &&L_INEGO,  &&L_IDIV,
@@ -63,6 +64,13 @@ RunFault run_code(const Code& code, const Ins* ins, const Frames& f, Outside* ou
         &&L_DIESE,  &&L_NOR,    &&L_PREV,  &&L_PREVN, &&L_PREV0, &&L_MEMSAVE, &&L_GUARD, &&L_CLOCK,
         &&L_FNOW,   &&L_FSTATE, &&L_INPUT, &&L_CALL,  &&L_ASSERT, &&L_PRESENT, &&L_HALT,
         &&L_ARG};
+    // The copies of reals (kRealOp) are the same copies.
+    static void* const* const labels = [] {
+        static void* table[2 * kRealOp];
+        for (uint32_t k = 0; k < 2 * kRealOp; ++k)
+            table[k] = ops[k % kRealOp < OP_COUNT ? k % kRealOp : (uint32_t)OP_ARG];
+        return table;
+    }();
     Val* const C = f.cur;
     const Val* const P = f.prev;
     uint8_t* const CN = f.curnil;
@@ -136,13 +144,13 @@ L_SEL: {
     DISPATCH();
 }
 L_SELN: {
-    uint32_t c = ip[1].a;
-    if (CN[c]) {
+    uint32_t c = SLOT(ip[1].a);
+    if ((ip[1].a & kNilFlag) && CN[c]) {
         CN[ip->d] = 1;
     } else {
         uint32_t from = C[c].i ? ip->a : ip->b;
-        C[ip->d] = C[from];
-        CN[ip->d] = CN[from];
+        C[ip->d] = C[SLOT(from)];
+        CN[ip->d] = (from & kNilFlag) && CN[SLOT(from)];
     }
     ip += 2;
     DISPATCH();
@@ -284,8 +292,8 @@ L_NOR: {
     uint32_t count = list[0], trues = 0;
     bool nil = false;
     for (uint32_t k = 1; k <= count; ++k) {
-        trues += (uint32_t)C[list[k]].i;
-        nil |= ip->b && CN[list[k]];
+        trues += (uint32_t)C[SLOT(list[k])].i;
+        nil |= (list[k] & kNilFlag) && CN[SLOT(list[k])];
     }
     C[ip->d].i = ip->op == OP_DIESE ? trues <= 1 : trues == 0;
     if (ip->b) CN[ip->d] = nil;

@@ -1,6 +1,7 @@
 // The compiler's slots: one per variable, literal, constant, clock flag,
 // memory and temporary; what it knows of each symbol; the clocks' flags and
-// the inputs read where their clock ticks.
+// the inputs read where their clock ticks. And its output: the
+// instructions, and taking them back.
 #include <cstring>
 
 #include "corvel/symbols.h"
@@ -24,6 +25,17 @@ uint32_t Compiler::new_slot(Val init, bool nil) {
 uint32_t Compiler::temp() {
     if (_temp_next == _temps.size()) _temps.push_back(new_slot(Val{}, false));
     return _temps[_temp_next++];
+}
+
+// A slot holding a value computed while compiling, one per value.
+uint32_t Compiler::constant_slot(Val v) {
+    uint64_t bits;
+    memcpy(&bits, &v, 8);
+    auto known = _folded.find(bits);
+    if (known != _folded.end()) return known->second;
+    uint32_t slot = new_slot(v, false);
+    _code->constants.push_back(slot);
+    return _folded[bits] = slot;
 }
 
 // What the compiler knows of a symbol, its kind of record read once.
@@ -123,8 +135,9 @@ void Compiler::emit_clock(int clock) {
     clock_chain(clock, &chain);
     for (size_t k = chain.size(); k-- > 0;) {
         const ClockSlots& s = clock_slots(chain[k]);
-        const SimVar& v = vars()[(size_t)var_index(chain[k])];
-        emit(OP_CLOCK, s.act, clock_slots(s.parent).act, v.slot | (v.level ? kNilFlag : 0));
+        int index = var_index(chain[k]);
+        emit(OP_CLOCK, s.act, clock_slots(s.parent).act,
+             nil_operand(var_slot(index), (uint8_t)vars()[(size_t)index].level));
         if (_graph) _graph->add_read(chain[k]);
     }
 }
@@ -145,6 +158,8 @@ bool Compiler::variables() {
     _clocks.emplace(_prg->base_clock(), base);
     _clock_order.push_back(_prg->base_clock());
     _syms.assign((size_t)_prg->symbols()->count() + 1, Symbol());
+    _code->vars.reserve((size_t)_prg->nb_inputs() + (size_t)_prg->nb_outputs() + (size_t)_prg->nb_locals());
+    _code->first_var_slot = _code->nslots;  // one slot each, in this order
     for (const IdList* list : {&_prg->inputs(), &_prg->outputs(), &_prg->locals()}) {
         for (IntList* l = list->list(); l; l = l->tail()) {
             Symbol& s = sym(l->head());
@@ -153,13 +168,15 @@ bool Compiler::variables() {
             if (!type)
                 return fail({"UNSUPPORTED"}, "'" + std::string(_prg->symbol(l->head())) +
                                                  "' has no type that can run");
+            if (type->index >= kMaxTypes)
+                return fail({"UNSUPPORTED"}, "more than " + std::to_string(kMaxTypes) + " types");
             if (s.var >= 0)
                 return fail({"UNSUPPORTED"}, "'" + std::string(_prg->symbol(l->head())) +
                                                  "' is declared twice");
             s.var = (int32_t)_code->vars.size();
             s.slot = new_slot(Val{}, true);
             s.clock = info->clock() > 0 && info->clock() != _prg->base_clock() ? info->clock() : 0;
-            _code->vars.push_back(SimVar{l->head(), s.slot, 1, 0, type});
+            _code->vars.push_back(SimVar{l->head(), 1, 0, type->index});
             if (list != &_prg->inputs()) continue;
             s.compiled = 1;  // inputs are never nil
             if (s.clock) _inputs_on[s.clock].push_back((uint32_t)_code->inputs.size());
@@ -185,10 +202,77 @@ void Compiler::inputs_on(int clock) {
             own(v.symbol);
             emit_clock(c);
             v.active = clock_slots(c).act;
-            emit(OP_INPUT, v.slot, k, v.active);
+            emit(OP_INPUT, _code->slot_of(_code->inputs[k]), k, v.active);
             clocks.push_back(v.symbol);
         }
     }
+}
+
+// ------------------------------------------------------------------ output
+
+namespace {
+
+// Instructions whose failure needs their owner known (see own).
+bool may_fail(Op op) {
+    switch (op) {
+        case OP_IADDO:
+        case OP_ISUBO:
+        case OP_IMULO:
+        case OP_INEGO:
+        case OP_IDIV:
+        case OP_IMOD:
+        case OP_IPOW:
+        case OP_IPOWO:
+        case OP_R2I:
+        case OP_CALL:
+        case OP_PRESENT: return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+// A temporary that is the latest taken is free again.
+void Compiler::release(uint32_t slot) {
+    if (_temp_next > 0 && _temps[_temp_next - 1] == slot) --_temp_next;
+}
+
+uint32_t Compiler::emit(Op op, uint32_t d, uint32_t a, uint32_t b) {
+    if (may_fail(base_op(op))) {
+        ++_unsafe;
+        if (_owner_pending && !_instant_only) {
+            _part_owners[_part].push_back(_pending_owner);
+            _owner_pending = false;
+        }
+    }
+    Ins i{};
+    i.op = op;
+    i.d = d;
+    i.a = a;
+    i.b = b;
+    _out->push_back(i);
+    return (uint32_t)(_out->size() - 1);
+}
+
+// The nil flag of d from those of two operands that may be nil (with one,
+// NIL1 reads only its flag); none when neither may be.
+void Compiler::emit_nil(uint32_t d, const Res& a, const Res& b) {
+    if (a.level && b.level)
+        emit(OP_NIL2, d, a.slot, b.slot);
+    else if (a.level || b.level)
+        emit(OP_NIL1, d, a.level ? a.slot : b.slot);
+}
+
+Mark Compiler::mark() const {
+    return Mark{_out->size(), _code->calls.size(), _code->lists.size(), _temp_next, 0, _unsafe};
+}
+
+void Compiler::rollback(const Mark& m) {
+    _out->resize(m.ins);
+    _code->calls.resize(m.calls);
+    _code->lists.resize(m.lists);
+    _temp_next = m.temps;
+    _unsafe = m.unsafe;
 }
 
 }  // namespace sim

@@ -167,8 +167,9 @@ ValueCodec::ValueCodec(const EcPrg* prg) : _prg(prg) {}
 const SimType* ValueCodec::type_of(const EcType* t) {
     if (!t || !t->is_named()) return nullptr;
     auto it = _types.find(t);
-    if (it != _types.end()) return &it->second;
+    if (it != _types.end()) return &_list[it->second];
     SimType s;
+    s.index = (uint32_t)_list.size();
     s.type = t;
     if (t == _prg->bool_type())
         s.kind = Kind::BOOL;
@@ -185,7 +186,9 @@ const SimType* ValueCodec::type_of(const EcType* t) {
         IdentInfo* value = t->enum_const(i);
         s.values.push_back(value ? value->ident() : 0);
     }
-    return &_types.emplace(t, std::move(s)).first->second;
+    _types.emplace(t, s.index);
+    _list.push_back(std::move(s));
+    return &_list.back();
 }
 
 bool ValueCodec::read(const SimType& t, const char* text, Val* out, std::string* why) {

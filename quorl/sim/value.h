@@ -7,6 +7,7 @@
 #define QUORL_SIM_VALUE_H
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,6 +26,7 @@ enum class Kind : unsigned char { BOOL, INT, REAL, ENUM, OPAQUE };
 // What the run knows of a named type: its kind and, for an enumeration, the
 // names of its values in order.
 struct SimType {
+    uint32_t index = 0;  // its place among the codec's types
     Kind kind = Kind::INT;
     const EcType* type = nullptr;
     std::vector<int> values;  // enumeration: the symbol of each value
@@ -63,6 +65,8 @@ public:
     explicit ValueCodec(const EcPrg* prg);
     // The run's view of a named type (null for a tuple or no type).
     const SimType* type_of(const EcType* t);
+    // A type by its index (SimType::index).
+    const SimType& type(uint32_t index) const { return _list[index]; }
     // Reads text as a value of t: false, with the reason, when it does not.
     bool read(const SimType& t, const char* text, Val* out, std::string* why);
     std::string write(const SimType& t, Val v) const;
@@ -72,7 +76,8 @@ public:
 
 private:
     const EcPrg* _prg;
-    std::unordered_map<const EcType*, SimType> _types;
+    std::unordered_map<const EcType*, uint32_t> _types;  // index in _list
+    std::deque<SimType> _list;                            // stays where it is
     OpaqueTexts _opaque;
 };
 

@@ -61,9 +61,12 @@ public:
         for (int o : opcode) byte(o);
         if (rm.kind == Opnd::REG) {
             byte(0xC0 | ((reg & 7) << 3) | (rm.reg & 7));
-        } else {
-            // [base + disp32]; rsp and r12 as base would need a SIB byte:
+        } else if (rm.disp >= -128 && rm.disp <= 127) {
+            // [base + disp8]; rsp and r12 as base would need a SIB byte:
             // the code never uses them as bases.
+            byte(0x40 | ((reg & 7) << 3) | (rm.reg & 7));
+            byte((int)rm.disp);
+        } else {
             byte(0x80 | ((reg & 7) << 3) | (rm.reg & 7));
             dword(rm.disp);
         }
@@ -124,13 +127,20 @@ public:
         byte(v);
     }
     void imul32(int dst, const Opnd& src) {
-        if (src.kind == Opnd::IMM) {
-            op({}, false, {0x69}, dst, Opnd::r(dst));
-            dword(src.disp);
-        } else {
+        if (src.kind == Opnd::IMM)
+            imul32_imm(dst, Opnd::r(dst), (int32_t)src.disp);
+        else
             op({}, false, {0x0F, 0xAF}, dst, src);
-        }
     }
+    void imul32_imm(int dst, const Opnd& rm, int32_t v) {  // dst := rm * v
+        bool small = v >= -128 && v <= 127;
+        op({}, false, {small ? 0x6B : 0x69}, dst, rm);
+        if (small)
+            byte(v);
+        else
+            dword(v);
+    }
+    void cmp32_mem(const Opnd& m, int reg) { op({}, false, {0x39}, reg, m); }  // m - reg
     void neg32(int reg) { op({}, false, {0xF7}, 3, Opnd::r(reg)); }
     void cdq() { byte(0x99); }
     void idiv32(int reg) { op({}, false, {0xF7}, 7, Opnd::r(reg)); }
@@ -161,6 +171,11 @@ public:
     }
     size_t jmp() {
         byte(0xE9);
+        dword(0);
+        return size() - 4;
+    }
+    size_t call_near() {  // a call within the code: the offset to patch
+        byte(0xE8);
         dword(0);
         return size() - 4;
     }

@@ -58,7 +58,7 @@ struct Running {
                 const SimVar& v = code.vars[code.inputs[k]];
                 if (v.symbol != symbol) continue;
                 std::string why;
-                EXPECT_TRUE(engine->codec().read(*v.type, w.substr(eq + 1).c_str(), &in.value[k], &why))
+                EXPECT_TRUE(engine->codec().read(engine->codec().type(v.type), w.substr(eq + 1).c_str(), &in.value[k], &why))
                     << w;
                 in.given[k] = 1;
             }
@@ -74,7 +74,7 @@ struct Running {
             if (state == ABSENT) continue;
             if (!out.empty()) out += ' ';
             out += std::string(symbols[code.vars[k].symbol]) + "=" +
-                   (state == NIL ? "nil" : engine->codec().write(*code.vars[k].type, v));
+                   (state == NIL ? "nil" : engine->codec().write(engine->type_of((uint32_t)k), v));
         }
         return out;
     }
@@ -119,10 +119,21 @@ TEST(Engine, OperatorsAndRules) {
         {"pre is nil at the first instant, and nil goes through operators",
          "node n(x : int) returns (y, z : int);\nlet y = pre x; z = pre x + 1;\ntel\n",
          {{"x=5", "y=nil z=nil"}, {"x=7", "y=5 z=6"}}},
+        {"a value never nil beside one that may be, in each operator that reads nil flags",
+         "node n(x : int; b : bool) returns (c, y, z, v : int; w, d : bool);\n"
+         "let c = x; d = not b; y = if pre b then c else 0; z = c - pre c; w = #(d, pre b, c > 0);\n"
+         "v = if pre b then 1 else c;\ntel\n",
+         {{"x=1 b=1", "c=1 y=nil z=nil v=nil w=nil d=0"},
+          {"x=4 b=0", "c=4 y=4 z=3 v=1 w=0 d=1"},
+          {"x=-2", "c=-2 y=0 z=-6 v=-2 w=1 d=1"}}},
         {"an if with a nil condition is nil; if reads only the branch it takes",
          "node n(b : bool; x : int) returns (y, z : int);\n"
          "let y = if pre b then 1 else 2; z = if x <> 0 then 10 div x else 0;\ntel\n",
          {{"b=1 x=0", "y=nil z=0"}, {"x=5", "y=1 z=2"}}},
+        {"if between constants, whose difference does not fit in an int",
+         "node n(b : bool) returns (y, z : int);\n"
+         "let y = if b then 5 else -3; z = if b then -2147483648 else 2147483647;\ntel\n",
+         {{"b=1", "y=5 z=-2147483648"}, {"b=0", "y=-3 z=2147483647"}, {"b=1", "y=5 z=-2147483648"}}},
         {"-> reads only the side it takes",
          "node n(x : int) returns (y : int);\nlet y = 0 -> 10 div x;\ntel\n",
          {{"x=0", "y=0"}, {"x=5", "y=2"}, {"x=0", "! division by zero (y)"}}},
@@ -137,6 +148,19 @@ TEST(Engine, OperatorsAndRules) {
          "node n(c : bool) returns (y : int);\nvar (k : int) when c;\n"
          "let k = 0 -> pre k + 1; y = current k;\ntel\n",
          {{"c=0", "y=nil"}, {"c=1", "y=0 k=0"}, {"c=0", "y=0"}, {"c=1", "y=1 k=1"}}},
+        {"not of a comparison, equal operands included",
+         "node n(a, b : int) returns (p, q, r, s, t, u : bool);\nlet p = not (a < b); "
+         "q = not (a <= b); r = not (a > b); s = not (a >= b); t = not (a = b); u = not (a <> b);\ntel\n",
+         {{"a=3 b=3", "p=1 q=0 r=1 s=0 t=0 u=1"},
+          {"a=2", "p=0 q=0 r=1 s=1 t=1 u=0"},
+          {"a=4", "p=1 q=1 r=0 s=0 t=1 u=0"}}},
+        {"-> over an if that reads pre of its own variable",
+         "node n(c : bool) returns (w : int);\nlet w = 0 -> (if c then pre w + 1 else 5);\ntel\n",
+         {{"c=1", "w=0"}, {"", "w=1"}, {"c=0", "w=5"}, {"c=1", "w=6"}}},
+        {"a sampled ->, and current of it",
+         "node n(s : bool) returns (car : int);\nvar (timed : int) when s;\n"
+         "let timed = (1 -> pre car + 1) when s; car = current timed;\ntel\n",
+         {{"s=1", "car=1 timed=1"}, {"s=0", "car=1"}, {"s=1", "car=2 timed=2"}, {"s=0", "car=2"}}},
         {"# is at most one, nor is none",
          "node n(p, q, r : bool) returns (a, b : bool);\nlet a = #(p, q, r); b = nor(p, q);\ntel\n",
          {{"p=0 q=0 r=0", "a=1 b=1"}, {"p=1", "a=1 b=0"}, {"q=1", "a=0 b=0"}}},
@@ -190,9 +214,9 @@ TEST(Engine, OverflowAndAssertionModes) {
 // ------------------------------------------------------------------ native code
 
 // Random programs: every operator the engine knows, on ints, reals and
-// bools, with pre, ->, a clock, current and runtime errors, run by the
-// machine code and by the run loop: every value of every step the same,
-// and the same failures.
+// bools, with pre, ->, a clock, current, runtime errors and assertions
+// (failing the step, or noted), run by the machine code and by the run
+// loop: every value of every step the same, and the same failures.
 struct RandomProgram {
     std::mt19937 rng;
     std::vector<std::pair<std::string, char>> known;  // name, type (i, r, b) read within the instant
@@ -227,11 +251,14 @@ struct RandomProgram {
             case 'i':
                 switch (below(6)) {
                     case 0: return "(" + a + pick({" + ", " - ", " * "}) + b + ")";
-                    case 1: return "(" + a + pick({" div ", " mod "}) + b + ")";
+                    case 1: {  // a zero divisor now and then: a runtime error
+                        std::string divisor = below(4) ? "(if " + b + " = 0 then 7 else " + b + ")" : b;
+                        return "(" + a + pick({" div ", " mod "}) + divisor + ")";
+                    }
                     case 2: return "(if " + exp('b', depth - 1) + " then " + a + " else " + b + ")";
                     case 3: return "(" + a + " -> pre " + b + ")";
                     case 4: return "(- " + a + ")";
-                    default: return "(int " + exp('r', depth - 1) + ")";
+                    default: return "(int (" + exp('r', depth - 1) + " / 1e12))";
                 }
             case 'r':
                 switch (below(5)) {
@@ -267,9 +294,11 @@ struct RandomProgram {
         std::string eqs;
         for (int k = 0; k < n; ++k) {
             char t = all[(size_t)k + 5].second;
-            eqs += "v" + std::to_string(k) + " = " + exp(t, 3) + ";\n";
+            eqs += "v" + std::to_string(k) + " = " + exp(t, 4) + ";\n";
             known.push_back(all[(size_t)k + 5]);
         }
+        // Assertions that fail now and then, or are nil.
+        for (int k = 0; k < 3; ++k) eqs += "assert " + exp('b', 3) + ";\n";
         std::string decl;
         for (int k = 0; k < n; ++k) decl += "v" + std::to_string(k) + " : " + types[(size_t)k] + ";\n";
         // A clock, and pre of values that may be nil on it.
@@ -282,11 +311,12 @@ struct RandomProgram {
 
 TEST(Engine, NativeCodeRunsAsTheRunLoop) {
     int compared = 0;
-    for (unsigned seed = 1; seed <= 40; ++seed) {
+    for (unsigned seed = 1; seed <= 100; ++seed) {
         RandomProgram gen(seed);
         std::string text = gen.text(12);
         EngineOptions native, loop;
         loop.native = false;
+        if (seed % 2) native.compile.assertions = loop.compile.assertions = AssertMode::WARN;
         Running a, b;
         ASSERT_TRUE(a.start(text, native)) << a.error << "\n" << text;
         ASSERT_TRUE(b.start(text, loop)) << b.error;
@@ -300,6 +330,7 @@ TEST(Engine, NativeCodeRunsAsTheRunLoop) {
             ASSERT_EQ(ra, rb) << "seed " << seed << ", step " << step << "\n" << text;
             ++compared;
         }
+        EXPECT_EQ(a.engine->violations(), b.engine->violations()) << "seed " << seed;
     }
-    EXPECT_EQ(compared, 40 * 30);
+    EXPECT_EQ(compared, 100 * 30);
 }
