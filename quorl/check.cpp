@@ -112,6 +112,11 @@ void Checker::read_notes() {
             if ((size_t)n.subject < _symbols) mark_used((size_t)n.subject);
             continue;
         }
+        if (n.kind == NOTE_PASSED) continue;  // what it passes over has notes of its own
+        if (n.kind == NOTE_TRAILING) {
+            if (_warnings) add(false, n.pos, "trailing", 0, "the text after the node is not read");
+            continue;
+        }
         std::string who = quoted(n.subject);
         switch (n.kind) {
             case NOTE_UNDECLARED:
@@ -139,23 +144,16 @@ void Checker::read_notes() {
             case NOTE_UNDECLARED_FUNCTION:
                 add(true, n.pos, "undeclared", n.subject, "function " + who + " is not declared");
                 break;
-            case NOTE_READ: break;
+            case NOTE_READ:
+            case NOTE_TRAILING:
+            case NOTE_PASSED: break;
             case NOTE_UNDECLARED_VARIABLE:
                 add(true, n.pos, "undeclared", n.subject,
                     who + " is not declared: its equation defines nothing");
                 break;
-            case NOTE_CLOCKED: {
-                IdentInfo* clock = variable(n.other);
-                if (!clock)
-                    add(true, n.pos, "clock", n.other,
-                        "the clock of " + who + ", " + quoted(n.other) + ", is not a variable");
-                else if (clock->type() && clock->type() != _prg->bool_type())
-                    add(true, n.pos, "clock", n.other,
-                        "the clock of " + who + ", " + quoted(n.other) + ", is " +
-                            type_name(clock->type()) + ", not bool");
+            case NOTE_CLOCKED:  // a clock counts as read (check-clocks.cpp checks it)
                 if (n.other > 0 && (size_t)n.other < _symbols) mark_used((size_t)n.other);
                 break;
-            }
         }
     }
 }
@@ -198,50 +196,18 @@ void Checker::find_distrusted() {
             distrust((size_t)n.subject);
 }
 
-// The operator of a node as the text shows it.
-std::string operator_name(const EcPrg* prg, const Exp* e) {
-    switch (e->nature()) {
-        case IF_n: return "'if'";
-        case TUPLE_n: return "the tuple";
-        case CALL_n: return "'" + std::string(prg->symbol(e->function_ident())) + "'";
-        default: return "'" + std::string(opkey(e->nature())) + "'";
-    }
-}
-
+// The first fault of an equation stands: one message per equation, the
+// innermost, leftmost one. A call of an undeclared function read from a
+// file was noted by the reader (no code here); one built from Tcl has no
+// position. A `when' whose clock is not bool is a fault of clocks.
 void Checker::type_fault(Exp* e, const TypeVerdict& v, Fault* f) {
     if (f->found) return;
-    std::string op = operator_name(_prg, e);
-    std::string found = type_name(v.found), wanted = wanted_text(_prg, v);
-    std::string message;
-    int n = e->nature();
-    switch (v.fault) {
-        case TYPE_UNDECLARED_FUNCTION:
-            // The reader noted the calls it read; one built from Tcl has no position.
-            *f = Fault{true, e->pos(), e->pos() ? nullptr : "undeclared", e->function_ident(),
-                       "function " + op + " is not declared"};
-            return;
-        case TYPE_BAD_ARGUMENTS:
-            message = "function " + op + " takes " + wanted + ", not " + found;
-            break;
-        case TYPE_BAD_OPERAND: message = op + " needs " + wanted + ", not " + found; break;
-        case TYPE_BAD_OPERANDS:
-            if (n == IF_n)
-                message = v.expected == _prg->bool_type()
-                              ? "the condition of 'if' is " + found + ", not bool"
-                              : "the branches of 'if' are " + wanted + " and " + found;
-            else if (n == WHEN_n)
-                message = "the clock of 'when' is " + found + ", not bool";
-            else if (n == TUPLE_n)
-                message = "a tuple cannot hold the tuple " + found;
-            else if (v.expected && (n == ARROW_n || n == EQUAL_n || n == NEQ_n ||
-                                    (n >= GTE_n && n <= POWER_n && n != DIV_n && n != MOD_n)))
-                message = "the operands of " + op + " are " + wanted + " and " + found;
-            else
-                message = op + " needs " + wanted + " operands, not " + found;
-            break;
-        default: return;  // a fault below, or a kind that is never read
-    }
-    *f = Fault{true, e->pos(), "type", 0, message};
+    std::string message = describe_type_fault(_prg, e, v, LUSTRE_STYLE);
+    if (message.empty()) return;  // a kind that is never read
+    if (v.fault == TYPE_UNDECLARED_FUNCTION)
+        *f = Fault{true, e->pos(), e->pos() ? nullptr : "undeclared", e->order(), message};
+    else
+        *f = Fault{true, e->pos(), e->nature() == WHEN_n ? "clock" : "type", 0, message};
 }
 
 Value Checker::node(Exp* e, const Value* ops, Fault* tf, Fault* cf) {
@@ -346,7 +312,7 @@ void Checker::definition(IdentInfo* info) {
     if (_graph.read_tuple_head(info)) return;
     std::vector<int>& members = _members;
     members.assign(1, info->ident());
-    if (IntList* tuple = info->tuple_linked()) {
+    if (IntList* tuple = info->tuple_members()) {
         members.clear();
         for (IntList* m = tuple; m; m = m->tail()) members.push_back(m->head());
     }
@@ -436,19 +402,12 @@ void Checker::causality() {
     }
 }
 
-// The names of a chain, its middle elided when it is long.
+// The names of a chain of nodes.
 std::string Checker::chain_text(const std::vector<int>& chain) const {
-    std::string text;
-    const size_t shown = 12;
-    for (size_t i = 0; i < chain.size(); ++i) {
-        if (chain.size() > 2 * shown && i == shown) {
-            text += " -> ... (" + std::to_string(chain.size() - 2 * shown) + " more)";
-            i = chain.size() - shown;
-        }
-        if (i) text += " -> ";
-        text += _prg->symbol(_graph.symbol(chain[i]));
-    }
-    return text;
+    std::vector<std::string> names;
+    names.reserve(chain.size());
+    for (int v : chain) names.emplace_back(_prg->symbol(_graph.symbol(v)));
+    return elided_chain(names, " -> ");
 }
 
 void Checker::unused() {
@@ -473,6 +432,7 @@ std::vector<Diagnostic> Checker::run(long max_errors) {
     _distrust.assign(_symbols, 0);
     find_distrusted();
     read_notes();
+    check_declared_clocks(_prg, &_out);
     equations();
     causality();
     if (_warnings) unused();
@@ -493,6 +453,21 @@ std::vector<Diagnostic> Checker::run(long max_errors) {
 }
 
 }  // namespace
+
+std::string elided_chain(const std::vector<std::string>& items, const char* separator) {
+    std::string text;
+    const size_t shown = 12;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items.size() > 2 * shown && i == shown) {
+            text += separator;
+            text += "... (" + std::to_string(items.size() - 2 * shown) + " more)";
+            i = items.size() - shown;
+        }
+        if (i) text += separator;
+        text += items[i];
+    }
+    return text;
+}
 
 std::vector<Diagnostic> check_program(EcPrg* prg, bool warnings, long max_errors) {
     return Checker(prg, warnings).run(max_errors);

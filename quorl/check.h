@@ -27,4 +27,10 @@ struct Diagnostic {
 // program; no recursion per level or per variable.
 std::vector<Diagnostic> check_program(EcPrg* prg, bool warnings, long max_errors);
 
+// Parts of the check (check-clocks.cpp): the clocks that declarations name.
+void check_declared_clocks(const EcPrg* prg, std::vector<Diagnostic>* out);
+// Items joined by `separator', the middle of a long list elided: "a -> b ->
+// ... (n more) -> y -> z".
+std::string elided_chain(const std::vector<std::string>& items, const char* separator);
+
 #endif

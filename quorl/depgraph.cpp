@@ -24,9 +24,8 @@ DepGraph::DepGraph(const EcPrg* prg) {
 }
 
 bool DepGraph::read_tuple_head(const IdentInfo* info) {
-    IntList* tuple = info->tuple_linked();
-    if (!tuple || info->tuple_order() == 1) return false;
-    add_read(tuple->head());
+    if (info->tuple_order() <= 1) return false;
+    add_read(info->tuple_members()->head());
     return true;
 }
 

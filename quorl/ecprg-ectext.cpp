@@ -1,13 +1,25 @@
 // The lossless ec text of a program: what reading it back gives the same
-// declarations, equations, assertions, types and clocks. Enumerations are
-// written as enumerations, every variable and constant with its clock when
-// it is not the base clock, every function with parameter names (made up
-// for a function declared without them), tuple equations as the reader
-// wants them.
+// declarations, equations, assertions, types and clocks, and the same text
+// again. Enumerations are written as enumerations, every variable and
+// constant with its clock when it is not the base clock, every function
+// with parameter names (made up for a function declared without them),
+// tuple equations as the reader wants them, expressions with the fewest
+// parentheses (quorl/ec-exp-writer.h).
+//
+// Declarations are written from the program's records, one per
+// declaration, so that a name declared twice is written twice, each time
+// as it was declared. What the reader passed over (quorl/source.h) is
+// written back, so that reading the text passes over it again: a type
+// declared again, the statements the program does not hold (before the
+// equations it holds, which replaced them or come after them), the text
+// after the node.
+#include <algorithm>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "corvel/pty.h"
+#include "quorl/ec-exp-writer.h"
 #include "quorl/ecprg.h"
 #include "quorl/lexer.h"
 
@@ -22,36 +34,55 @@ private:
     void put(const char* text) { _out->put("%s", text); }
     void put(const std::string& text) { _out->put("%s", text.c_str()); }
     const char* symbol(int id) const { return _prg->symbol(id); }
+    void sort_records();
     void types();
     void constants();
-    void functions(IntList* l);
+    void functions(FuncMode mode);
     void params(IntList* names, const EcType* type, const char* made_up);
-    void variables(IntList* l, bool one);
-    void equations(IntList* l);
-    std::string type_of(int v) const;
+    void variable(const IdentInfo* v);
+    void variables(const std::vector<const IdentInfo*>& list);
+    void statement(const std::vector<int>& names, const Exp* rhs);
+    void passed_statements();
+    void equations();
+    std::string type_of(const IdentInfo* v) const;
     std::string node_name() const;
 
     const EcPrg* _prg;
     PtyStream* _out;
-    std::unordered_set<const IntList*> _tuples_written;
+    // The declarations' records, by kind, in order.
+    std::vector<const IdentInfo*> _inputs, _outputs, _locals, _consts, _asserts;
 };
 
+void EcTextWriter::sort_records() {
+    for (size_t i = 0; i < _prg->record_count(); ++i) {
+        const IdentInfo* r = _prg->record_at(i);
+        switch (r->ident_mode()) {
+            case INPUT_m: _inputs.push_back(r); break;
+            case OUTPUT_m: _outputs.push_back(r); break;
+            case LOCAL_m: _locals.push_back(r); break;
+            case USR_CONST_m: _consts.push_back(r); break;
+            case ASSERT_m: _asserts.push_back(r); break;
+            default: break;  // literals, and enumeration values (with their type)
+        }
+    }
+}
+
 // The declared type's name, or the undeclared name the text gave.
-std::string EcTextWriter::type_of(int v) const {
-    IdentInfo* info = _prg->get_ident_info(v);
-    EcType* t = info ? info->type() : nullptr;
+std::string EcTextWriter::type_of(const IdentInfo* v) const {
+    EcType* t = v->type();
     if (t && t->is_named()) return symbol(t->name());
-    int given = _prg->untyped_name(v);
+    int given = _prg->untyped_name(v->ident());
     return given ? symbol(given) : "<undeclared-type>";
 }
 
-// The node's name made an identifier (an object's name may be any text).
+// The node's name made an identifier (an object's name may be any text, of
+// any length: a longer one is cut to the longest word the reader reads).
 std::string EcTextWriter::node_name() const {
     std::string name = _prg->name() > 0 ? symbol(_prg->name()) : "";
     if (is_ec_identifier(name.c_str())) return name;
     for (char& c : name)
         if (!(isalnum((unsigned char)c) || c == '_') || (unsigned char)c >= 128) c = '_';
-    return "_" + name;
+    return ("_" + name).substr(0, LEX_MAX_TEXT);
 }
 
 void EcTextWriter::types() {
@@ -72,28 +103,29 @@ void EcTextWriter::types() {
             }
             put(")");
         }
-        put(p->tail() ? "," : ";");
+        if (p->tail()) put(",");
     }
+    for (const ReadNote& n : _prg->source().notes()) {
+        if (n.kind != NOTE_REDECLARED_TYPE) continue;
+        put(",");
+        _out->cr();
+        put(_prg->source().text(n.other));
+    }
+    put(";");
     _out->untab();
     _out->cr();
 }
 
 void EcTextWriter::constants() {
-    bool any = false;
-    for (IntList* p = _prg->usr_consts().list(); p; p = p->tail()) {
-        IdentInfo* info = _prg->get_ident_info(p->head());
-        if (info && info->ident_mode() == ENUM_CONST_m) continue;  // with its type
-        if (!any) {
-            _out->cr();
-            put("const");
-            _out->tab();
-        }
-        any = true;
+    if (_consts.empty()) return;
+    _out->cr();
+    put("const");
+    _out->tab();
+    for (const IdentInfo* c : _consts) {
         _out->cr();
-        variables(p, true);
+        variable(c);
         put(";");
     }
-    if (!any) return;
     _out->untab();
     _out->cr();
 }
@@ -118,13 +150,13 @@ void EcTextWriter::params(IntList* names, const EcType* type, const char* made_u
     }
 }
 
-void EcTextWriter::functions(IntList* l) {
-    for (IntList* p = l; p; p = p->tail()) {
-        FuncInfo* f = _prg->get_func_info(p->head());
-        if (!f) continue;
+void EcTextWriter::functions(FuncMode mode) {
+    for (size_t i = 0; i < _prg->function_count(); ++i) {
+        const FuncInfo* f = _prg->function_at(i);
+        if (f->func_mode() != mode) continue;
         _out->cr();
         put("function ");
-        put(symbol(p->head()));
+        put(symbol(f->symbol()));
         put(" (");
         params(f->inputs(), f->inputs_type(), "x");
         put(")");
@@ -136,103 +168,137 @@ void EcTextWriter::functions(IntList* l) {
     }
 }
 
-// One group a variable: "v : t", or "(v : t) when c"; of a list, only the
-// first when `one' (a constant), all of them separated by ";" otherwise.
-void EcTextWriter::variables(IntList* l, bool one) {
-    for (IntList* p = l; p; p = p->tail()) {
-        if (p != l) {
+// "v : t", or "(v : t) when c".
+void EcTextWriter::variable(const IdentInfo* v) {
+    int clock = v->clock();
+    bool clocked = clock != _prg->base_clock() && clock > 0;
+    if (clocked) put("(");
+    put(symbol(v->ident()));
+    put(" : ");
+    put(type_of(v));
+    if (clocked) {
+        put(") when ");
+        put(symbol(clock));
+    }
+}
+
+void EcTextWriter::variables(const std::vector<const IdentInfo*>& list) {
+    for (size_t k = 0; k < list.size(); ++k) {
+        if (k > 0) {
             put(";");
             _out->cr();
         }
-        int v = p->head();
-        IdentInfo* info = _prg->get_ident_info(v);
-        int clock = info ? info->clock() : _prg->base_clock();
-        bool clocked = clock != _prg->base_clock() && clock > 0;
-        if (clocked) put("(");
-        put(symbol(v));
-        put(" : ");
-        put(type_of(v));
-        if (clocked) {
-            put(") when ");
-            put(symbol(clock));
-        }
-        if (one) return;
+        variable(list[k]);
     }
 }
 
-// A tuple equation is written once, at the first of its names met here (a
-// faulty one may also name inputs, or a name twice).
-void EcTextWriter::equations(IntList* l) {
-    for (IntList* p = l; p; p = p->tail()) {
-        IdentInfo* info = _prg->get_ident_info(p->head());
-        Exp* def = info ? info->right_side() : nullptr;
-        if (!def) continue;
-        IntList* members = info->tuple_linked();
-        if (members && !_tuples_written.insert(members).second) continue;
-        _out->cr();
-        if (!members) {
-            put(symbol(p->head()));
-            put(" = ");
-        } else {
-            put("(");
-            for (IntList* m = members; m; m = m->tail()) {
-                if (m != members) put(", ");
-                put(symbol(m->head()));
-            }
-            put(") = ");
+// "v = e;", "(a, b) = e;", or "assert e;" when there is no name.
+void EcTextWriter::statement(const std::vector<int>& names, const Exp* rhs) {
+    _out->cr();
+    if (names.empty()) {
+        put("assert ");
+    } else if (names.size() == 1) {
+        put(symbol(names[0]));
+        put(" = ");
+    } else {
+        for (size_t k = 0; k < names.size(); ++k) {
+            put(k ? ", " : "(");
+            put(symbol(names[k]));
         }
-        def->print_def(_out, _prg->symbols());
-        put(";");
+        put(") = ");
     }
+    write_ec_expression(_out, _prg, rhs);
+    put(";");
+}
+
+// In the order they were read: an equation a later one replaced is noted
+// when that one is read.
+void EcTextWriter::passed_statements() {
+    std::vector<const ReadNote*> passed;
+    for (const ReadNote& n : _prg->source().notes())
+        if (n.kind == NOTE_PASSED) passed.push_back(&n);
+    std::stable_sort(passed.begin(), passed.end(),
+                     [](const ReadNote* a, const ReadNote* b) { return a->pos < b->pos; });
+    for (const ReadNote* n : passed) {
+        const PassedStatement& s = _prg->source().statement(n->other);
+        statement(s.names, s.rhs);
+    }
+}
+
+// Each equation once, at the record it defines (of a name declared twice,
+// the last declaration's). Tuple equations come first, in the order they
+// were read: an equation of one of their names that replaced it comes after.
+void EcTextWriter::equations() {
+    std::vector<const IdentInfo*> tuples, singles;
+    std::unordered_set<const IntList*> seen;
+    for (const auto* list : {&_outputs, &_locals}) {
+        for (const IdentInfo* v : *list) {
+            if (!v->right_side()) continue;
+            IntList* members = v->tuple_members();
+            if (!members)
+                singles.push_back(v);
+            else if (seen.insert(members).second)
+                tuples.push_back(v);
+        }
+    }
+    std::stable_sort(tuples.begin(), tuples.end(), [](const IdentInfo* a, const IdentInfo* b) {
+        return a->right_side()->pos() < b->right_side()->pos();
+    });
+    for (const IdentInfo* v : tuples) {
+        std::vector<int> names;
+        for (IntList* m = v->tuple_members(); m; m = m->tail()) names.push_back(m->head());
+        statement(names, v->right_side());
+    }
+    for (const IdentInfo* v : singles) statement({v->ident()}, v->right_side());
 }
 
 void EcTextWriter::program() {
+    sort_records();
     types();
     constants();
-    functions(_prg->usr_funcs().list());
-    functions(_prg->tuple_funcs().list());
+    functions(FUNC_m);
+    functions(TUPLE_FUNC_m);
     _out->cr();
     put("node ");
     put(node_name());
     put("(");
     _out->tab();
     _out->cr();
-    variables(_prg->inputs().list(), false);
+    variables(_inputs);
     _out->untab();
     _out->cr();
     put(") returns (");
     _out->tab();
     _out->cr();
-    variables(_prg->outputs().list(), false);
+    variables(_outputs);
     _out->untab();
     _out->cr();
     put(");");
-    if (IntList* locals = _prg->locals().list()) {
+    if (!_locals.empty()) {
         _out->cr();
         put("var");
         _out->tab();
         _out->cr();
-        variables(locals, false);
+        variables(_locals);
         put(";");
         _out->untab();
     }
     _out->cr();
     put("let");
     _out->tab();
-    for (IntList* p = _prg->assertions().list(); p; p = p->tail()) {
-        IdentInfo* info = _prg->get_ident_info(p->head());
-        if (!info || !info->ec_def()) continue;
-        _out->cr();
-        put("assert ");
-        info->ec_def()->print_def(_out, _prg->symbols());
-        put(";");
-    }
-    equations(_prg->outputs().list());
-    equations(_prg->locals().list());
+    passed_statements();
+    for (const IdentInfo* a : _asserts)
+        if (a->ec_def()) statement({}, a->ec_def());
+    equations();
     _out->untab();
     _out->cr();
     put("tel");
     _out->cr();
+    for (const ReadNote& n : _prg->source().notes()) {
+        if (n.kind != NOTE_TRAILING) continue;
+        put(_prg->source().text(n.other));
+        _out->cr();
+    }
 }
 
 }  // namespace

@@ -51,30 +51,26 @@ static EcType* type_node(EcPrg* prg, Exp* e) {
     for (int i = 0; i < e->arity(); ++i) ops[i] = operand_type(e, i);
     TypeVerdict v = type_rule(prg, e, ops);
     const char* kind = nodekey(e->nature());
-    const char* function = prg->symbol(e->order());
     switch (v.fault) {
         case TYPE_OK:
         case TYPE_MISSING: return v.type;
-        case TYPE_BAD_OPERANDS: prg->error("type error: bad '%s' operands", kind); break;
-        case TYPE_BAD_OPERAND: prg->error("type error: bad '%s' operand", kind); break;
-        case TYPE_LEAF: prg->error("type error: unexpected '%s'", kind); break;
-        case TYPE_NOT_IMPLEMENTED:
-            prg->error("sorry, type of '%s' not yet implemented", kind);
-            prg->set_error_code({"UNSUPPORTED", kind});
-            return nullptr;
-        case TYPE_UNDECLARED_FUNCTION:
-            prg->error("error: undeclared function '%s'", function);
-            prg->set_error_code({"UNDECLARED", function});
-            return nullptr;
-        case TYPE_BAD_ARGUMENTS: prg->error("type error: bad '%s' operands", function); break;
         case TYPE_MALFORMED:
             if (e->nature() > MODELREF_n && e->nature() < NB_EXP_NATURES)
                 ierror("EcPrg::type: '%s' node with %d operands\n", kind, e->arity());
             else
                 ierror("EcPrg::type: unknown nature %d\n", e->nature());
             return nullptr;
+        default: break;
     }
-    prg->set_error_code({"TYPE", wanted_text(prg, v), type_text(prg, v.found)});
+    prg->error("%s", describe_type_fault(prg, e, v, CHECKER_STYLE).c_str());
+    if (v.fault == TYPE_NOT_IMPLEMENTED) {
+        prg->set_error_code({"UNSUPPORTED", kind});
+    } else if (v.fault == TYPE_UNDECLARED_FUNCTION) {
+        const char* function = prg->symbol(e->order());
+        prg->set_error_code({"UNDECLARED", function ? function : ""});
+    } else {
+        prg->set_error_code({"TYPE", wanted_text(prg, v), type_text(prg, v.found)});
+    }
     return nullptr;
 }
 

@@ -15,10 +15,10 @@
 #define QUORL_ECPRG_H
 
 #include <cstddef>
-#include <initializer_list>
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "quorl/ectype.h"
@@ -63,7 +63,7 @@ public:
     // found}, {"UNDECLARED", name}, ...), empty when not given.
     void error(const char* format, ...) __attribute__((format(printf, 2, 3)));
     const char* error_msg() const { return _error; }
-    void set_error_code(std::initializer_list<std::string> words) { _error_code = words; }
+    void set_error_code(std::vector<std::string> words) { _error_code = std::move(words); }
     const std::vector<std::string>& error_code() const { return _error_code; }
 
     // ---- declarations (a null type is accepted)
@@ -88,6 +88,13 @@ public:
     Exp* get_bool_const(int ident);
     Exp* get_int_const(int ident);
     Exp* get_real_const(int ident);
+
+    // ---- every record made, in order: a name declared twice has one for
+    // each declaration (the lookups find the last)
+    size_t record_count() const { return _records.size(); }
+    const IdentInfo* record_at(size_t i) const { return _records.at(i); }
+    size_t function_count() const { return _funcs.size(); }
+    const FuncInfo* function_at(size_t i) const { return _funcs.at(i); }
 
     // ---- lookups
     IdentInfo* get_ident_info(int ident) const;
@@ -144,6 +151,10 @@ public:
     Exp* get_exp(ExpNature n, Exp* a, Exp* b, Exp* c);
     Exp* get_exp(ExpNature n, Exp* a, int k);  // PROJ_n order, CALL_n function
     Exp* get_exp(ExpNature n, int count, Exp** ops);
+    // A leaf of its own for a name without declaration, in a statement the
+    // reader drops and keeps for the ec text (quorl/source.h): never linked
+    // to a variable nor typed.
+    Exp* undeclared_leaf(int ident) { return make_exp(ERROR_n, ident, nullptr, -1); }
     // Type of an expression by the typing rules, memoised into its nodes;
     // null with the message of the innermost ill-typed operator.
     EcType* type(Exp* root);

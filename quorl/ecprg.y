@@ -3,8 +3,11 @@
  * syntax tree: each reduction calls the program's building operations.
  *
  * Generated with the C skeleton and compiled as C++: every semantic value is
- * a plain pointer or int, so the value union stays trivially copyable and the
- * parse stack may be relocated with memcpy when it grows.
+ * a plain pointer or int and a location is an unsigned, so the parse stacks
+ * can be moved with memcpy. The skeleton would move them itself only for
+ * its default location type: compiled as C++ with another one, it leaves
+ * the stacks at their first 200 entries. They grow through yyoverflow
+ * instead, into storage the reader owns.
  */
 
 %{
@@ -12,6 +15,10 @@
  * a deeper text fails with "memory exhausted". */
 #define YYINITDEPTH 200
 #define YYMAXDEPTH 10000
+#define yyoverflow(message, ss, ss_bytes, vs, vs_bytes, ls, ls_bytes, size)          \
+    do {                                                                            \
+        if (!GrowParseStacks(r, ss, ss_bytes, vs, vs_bytes, ls, ls_bytes, size)) YYNOMEM; \
+    } while (0)
 /* A location is the position of a symbol's first token (quorl/source.h). */
 #define YYLLOC_DEFAULT(Current, Rhs, N) (Current) = (N) ? YYRHSLOC(Rhs, 1) : YYRHSLOC(Rhs, 0)
 %}
@@ -41,6 +48,7 @@ struct EcReader;
 %code {
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "corvel/symbols.h"
 #include "quorl/ecprg.h"
@@ -65,6 +73,31 @@ static Exp* GetIdentExp(EcReader* r, int name, unsigned pos);
 static Exp* Call(EcReader* r, int function, unsigned pos, Exp* argument);
 static int StartOperands(EcReader* r, Exp* first);
 static Exp* NExp(EcReader* r, ExpNature n, int operands);
+
+/* Moves one parse stack (`used' bytes in use) into `store', resized for
+ * `count' entries: from the parser's own first array at the first growth,
+ * within the store afterwards. */
+template <class T>
+static void MoveParseStack(std::vector<unsigned char>& store, T** stack, long used, long count) {
+    static_assert(std::is_trivially_copyable<T>::value, "parse stack entries are copied as bytes");
+    bool first = store.empty();
+    store.resize((size_t)count * sizeof(T));
+    if (first) memcpy(store.data(), *stack, (size_t)used);
+    *stack = reinterpret_cast<T*>(store.data());
+}
+
+/* The parse stacks double, up to YYMAXDEPTH entries; false when they are
+ * there already ("memory exhausted"). */
+template <class State, class Size>
+static bool GrowParseStacks(EcReader* r, State** ss, long ss_bytes, ECPRG_STYPE** vs,
+                            long vs_bytes, ECPRG_LTYPE** ls, long ls_bytes, Size* size) {
+    if (*size >= YYMAXDEPTH) return false;
+    *size = *size * 2 < YYMAXDEPTH ? *size * 2 : YYMAXDEPTH;
+    MoveParseStack(r->parse_stacks[0], ss, ss_bytes, (long)*size);
+    MoveParseStack(r->parse_stacks[1], vs, vs_bytes, (long)*size);
+    MoveParseStack(r->parse_stacks[2], ls, ls_bytes, (long)*size);
+    return true;
+}
 }
 
 /* Token codes are part of the reader's interface: 258 to 295. */
@@ -357,16 +390,9 @@ constant
 
 /* ---------------------------------------------------------------- errors */
 
-/* The message and where it stands, for a failed load to report. */
-/* After a lexical error the parser sees the end of the text: the place and
- * the reason of the error code stay the lexical error's. */
+/* "syntax error" at the lookahead token, or "memory exhausted". */
 void ecprg_error(unsigned* pos, EcReader* r, const char* message) {
-    const char* near = printLexeme(r, r->result);
-    r->prg->error("%s line %d near '%s'", message, r->yyline, near);
-    if (r->lexical_error.empty()) r->error_pos = *pos;
-    SourcePos at = r->lines->at(r->error_pos);
-    r->prg->set_error_code({"SYNTAX", "", std::to_string(at.line), std::to_string(at.column), near,
-                            r->lexical_error.empty() ? r->prg->error_msg() : r->lexical_error});
+    record_failure(r, FAIL_SYNTAX, message, *pos);
 }
 
 /* ---------------------------------------------------------------- symbols */
@@ -437,10 +463,23 @@ static void AddGroup(EcReader* r, int names, int type_name, unsigned type_pos, i
     CutNames(r, names);
 }
 
+/* A type declared again is ignored by the model: the note keeps the
+ * declaration as written, for the ec text. */
+static void NoteRedeclaredType(EcReader* r, int name, unsigned pos, int constants) {
+    std::string text = r->prg->symbol(name);
+    if (constants >= 0) {
+        for (size_t k = (size_t)constants; k < r->names.size(); ++k)
+            text += ((int)k == constants ? " = (" : ", ") + std::string(r->prg->symbol(r->names[k]));
+        text += ")";
+    }
+    SourceMap& source = r->prg->source();
+    source.note(NOTE_REDECLARED_TYPE, name, Kept(r, pos), source.keep_text(text));
+}
+
 /* An external type (constants < 0) or an enumeration. */
 static void AddType(EcReader* r, int name, unsigned pos, int constants) {
     EcPrg* prg = r->prg;
-    if (prg->find_named_type(name)) prg->source().note(NOTE_REDECLARED_TYPE, name, Kept(r, pos));
+    if (prg->find_named_type(name)) NoteRedeclaredType(r, name, pos, constants);
     if (constants < 0) {
         prg->add_usr_type(name);
     } else {
@@ -488,49 +527,117 @@ static void AddUserFunction(EcReader* r, int name, unsigned pos, int inputs, int
 
 /* ---------------------------------------------------------------- statements */
 
+/* Whether name is an output or a local, which an equation may define. */
+static bool Definable(EcReader* r, int name) {
+    IdentInfo* info = r->prg->get_ident_info(name);
+    return info && (info->ident_mode() == OUTPUT_m || info->ident_mode() == LOCAL_m);
+}
+
+/* Where the statement that gave `name' its equation was read (a file's
+ * equations are noted as they are linked). */
+static unsigned& StatementOf(EcReader* r, int name) {
+    if ((size_t)name >= r->statement_of.size()) r->statement_of.resize((size_t)name + 1, 0);
+    return r->statement_of[(size_t)name];
+}
+
+static void NoteLinked(EcReader* r, const int* names, int n, unsigned pos) {
+    if (!r->keep_positions) return;
+    for (int k = 0; k < n; ++k)
+        if (Definable(r, names[k])) StatementOf(r, names[k]) = pos;
+}
+
 /* Notes what makes an equation for `name' wrong; the model links it all the
- * same, as the reader is defined to. */
+ * same, as the reader is defined to. The equation it replaces is kept for
+ * the end of the statement. */
 static void NoteEquation(EcReader* r, int name, unsigned pos) {
     pos = Kept(r, pos);
     IdentInfo* info = r->prg->get_ident_info(name);
     if (!info) {
         r->prg->source().note(NOTE_UNDECLARED_VARIABLE, name, pos);
-    } else if (info->ident_mode() != OUTPUT_m && info->ident_mode() != LOCAL_m) {
+    } else if (!Definable(r, name)) {
         r->prg->source().note(NOTE_NOT_DEFINABLE, name, pos);
     } else if (info->eq_pos() || info->ec_def()) {
         r->prg->source().note(NOTE_REDEFINED, name, pos, 0, name);
+        if (r->keep_positions && info->ec_def())
+            r->replaced.push_back(EcReader::Replaced{name, info->tuple_members(),
+                                                     info->right_side(), StatementOf(r, name)});
     } else {
         info->set_eq_pos(pos);
     }
 }
 
-/* The end of a statement whose right side is e (null when dropped). */
+/* Keeps a statement that the program does not hold, for the ec text. */
+static void PassOver(EcReader* r, unsigned pos, const int* names, int n, Exp* e) {
+    if (!r->keep_positions || !e) return;
+    r->prg->source().pass_over(pos, r->equation_of,
+                               PassedStatement{std::vector<int>(names, names + n), e});
+}
+
+/* The equations the statement replaced, once it is linked: a replaced tuple
+ * equation goes only when none of its names holds it any more. */
+static void PassOverReplaced(EcReader* r) {
+    for (size_t k = 0; k < r->replaced.size(); ++k) {
+        const EcReader::Replaced& old = r->replaced[k];
+        bool seen = false, held = false;
+        for (size_t j = 0; j < k; ++j) seen = seen || r->replaced[j].rhs == old.rhs;
+        for (const IntList* m = old.tuple; m && !held; m = m->tail()) {
+            IdentInfo* member = r->prg->get_ident_info(m->head());
+            held = member && member->tuple_members() == old.tuple && member->right_side() == old.rhs;
+        }
+        if (seen || held) continue;
+        std::vector<int> names;
+        for (const IntList* m = old.tuple; m; m = m->tail()) names.push_back(m->head());
+        if (!old.tuple) names.push_back(old.name);
+        r->prg->source().pass_over(old.statement, r->equation_of, PassedStatement{names, old.rhs});
+    }
+    r->replaced.clear();
+}
+
+/* The end of a statement whose right side the program holds as e (null when
+ * dropped). */
 static void EndStatement(EcReader* r, Exp* e) {
     if (!e)
         for (int name : r->reads) r->prg->source().note(NOTE_READ, name, 0, 0, r->equation_of);
     r->reads.clear();
     r->equation_of = 0;
+    r->dropping = false;
 }
 
+/* A statement that reads an undeclared name is dropped: the model gets a
+ * null right side, as the reader is defined to give it. */
 static void AddEquation(EcReader* r, int name, unsigned pos, Exp* e) {
+    Exp* kept = r->dropping ? nullptr : e;
     NoteEquation(r, name, pos);
-    r->prg->define_variable(name, e);
-    EndStatement(r, e);
+    r->prg->define_variable(name, kept);
+    NoteLinked(r, &name, 1, Kept(r, pos));
+    PassOverReplaced(r);
+    if (!kept || !Definable(r, name)) PassOver(r, Kept(r, pos), &name, 1, e);
+    EndStatement(r, kept);
 }
 
 static void AddTupleEquation(EcReader* r, int names, Exp* e) {
+    Exp* kept = r->dropping ? nullptr : e;
     int n = (int)r->names.size() - names;
-    for (size_t k = (size_t)names; k < r->names.size(); ++k)
+    bool definable = false;
+    for (size_t k = (size_t)names; k < r->names.size(); ++k) {
         NoteEquation(r, r->names[k], r->name_pos[k]);
-    r->prg->define_tuple(r->prg->new_list(r->names.data() + names, n), e);
+        definable = definable || Definable(r, r->names[k]);
+    }
+    r->prg->define_tuple(r->prg->new_list(r->names.data() + names, n), kept);
+    unsigned pos = Kept(r, r->name_pos[(size_t)names]);
+    NoteLinked(r, r->names.data() + names, n, pos);
+    PassOverReplaced(r);
+    if (!kept || !definable) PassOver(r, pos, r->names.data() + names, n, e);
     CutNames(r, names);
-    EndStatement(r, e);
+    EndStatement(r, kept);
 }
 
 static void AddAssertion(EcReader* r, unsigned pos, Exp* e) {
-    r->prg->add_assertion(e);
-    if (e) r->prg->last_assertion()->set_eq_pos(Kept(r, pos));
-    EndStatement(r, e);
+    Exp* kept = r->dropping ? nullptr : e;
+    r->prg->add_assertion(kept);
+    if (kept) r->prg->last_assertion()->set_eq_pos(Kept(r, pos));
+    else PassOver(r, Kept(r, pos), nullptr, 0, e);
+    EndStatement(r, kept);
 }
 
 /* ---------------------------------------------------------------- expressions */
@@ -547,14 +654,18 @@ static Exp* Bin(EcReader* r, ExpNature n, Exp* a, unsigned pos, Exp* b) {
 /* The reference leaf of a declared name. A name without a reference leaf (an
  * assertion's generated name) cannot stand in an expression either and gets
  * the same message. Only a program read from a file has notes: a failed
- * expression of the Tcl operations leaves nothing behind. */
+ * expression of the Tcl operations leaves nothing behind. In a file, the
+ * statement that reads such a name is dropped at its end, and kept whole
+ * for the ec text: the name stands in it as a leaf of its own. */
 static Exp* GetIdentExp(EcReader* r, int name, unsigned pos) {
     Exp* ref = r->prg->reference(name);
     if (!ref) {
-        r->prg->error("undeclared ident '%s'", r->prg->symbol(name));
-        r->prg->set_error_code({"UNDECLARED", r->prg->symbol(name)});
-        if (r->keep_positions)
+        record_failure(r, FAIL_UNDECLARED, r->prg->symbol(name));
+        if (r->keep_positions) {
             r->prg->source().note(NOTE_UNDECLARED, name, pos, 0, r->equation_of);
+            r->dropping = true;
+            return r->prg->undeclared_leaf(name);
+        }
     } else if (r->keep_positions) {
         r->reads.push_back(name);
     }

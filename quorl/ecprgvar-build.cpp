@@ -77,12 +77,13 @@ int EcPrgVar::unknown_type(const Operation& op, const char* text) {
     return call_error({"UNDECLARED", text}, "%s %s : unknown type '%s'", name(), op.name, text);
 }
 
-// TCL_OK when `text' may name something new: not interned yet, short enough
-// to be interned whole, and an identifier of the ec language.
+// TCL_OK when `text' may name something new: no longer than a token of the
+// reader (a longer name could not be read back from the program's text),
+// not interned yet, and an identifier of the ec language.
 int EcPrgVar::check_new_name(const Operation& op, const char* text) {
-    if (too_long(text))
+    if (strnlen(text, LEX_MAX_TEXT + 1) > LEX_MAX_TEXT)
         return call_error({"LIMIT"}, "%s %s : identifier longer than %d characters", name(),
-                          op.name, SymbolTable::kMaxName);
+                          op.name, (int)LEX_MAX_TEXT);
     if (symbols->find("%s", text) != 0)
         return call_error({"EXISTS", text}, "%s %s : already used identifier '%s'", name(), op.name,
                           text);

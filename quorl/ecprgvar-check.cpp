@@ -1,6 +1,5 @@
 // The check operation: the program's diagnostics as a list of dicts.
-#include <cstdlib>
-#include <cstring>
+#include <climits>
 #include <utility>
 #include <vector>
 
@@ -11,24 +10,17 @@
 #include "quorl/options.h"
 #include "quorl/quorl.h"
 
-// check ?-max N? ?-warnings 0|1?
+// check ?-max N? ?-warnings 0|1?: a limit below 1 would return the empty
+// list, which says "well formed", so it is refused.
 int EcPrgVar::check(const Operation& op, int count, const char** parameters) {
     static const std::vector<OptionSpec> options = {{"-max", true, false},
                                                     {"-warnings", true, false}};
     OptionWords given = read_options(options, count, parameters, true);
-    if (given.status != OptionWords::OK) return usage_error(op);
-    long values[2] = {-1, 1};  // no limit, warnings
-    for (int k = 0; k < 2; ++k) {
-        if (!given.given(k)) continue;
-        const char* text = given.value[(size_t)k];
-        char* end = nullptr;
-        values[k] = strtol(text, &end, 10);
-        if (end == text || *end != '\0' || values[k] < 0) return usage_error(op);
-    }
-    long max_errors = values[0];
-    if (values[1] > 1) return usage_error(op);
-    bool warnings = values[1] != 0;
-    std::vector<Diagnostic> found = check_program(prg, warnings, max_errors);
+    long max_errors = -1, warnings = 1;  // no limit, warnings
+    if (given.status != OptionWords::OK || !option_integer(given, 0, 1, LONG_MAX, &max_errors) ||
+        !option_integer(given, 1, 0, 1, &warnings))
+        return usage_error(op);
+    std::vector<Diagnostic> found = check_program(prg, warnings != 0, max_errors);
     // The keys and the fixed words are shared by every dict.
     Tcl_Obj* keys[6];
     const char* names[6] = {"severity", "line", "column", "code", "subject", "message"};

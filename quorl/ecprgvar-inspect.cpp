@@ -57,15 +57,19 @@ std::string EcPrgVar::expression_text(Exp* e) {
 }
 
 // The record of the variable or constant the script names, or null after a
-// call error naming it.
+// call error naming it: KIND when the name stands for something else of the
+// program (a type, a function, the node, a literal), else UNDECLARED.
 IdentInfo* EcPrgVar::named_variable(const Operation& op, const char* text) {
     int id = 0;
     IdentInfo* info = nullptr;
-    if (strlen(text) <= (size_t)SymbolTable::kMaxName && symbols->find_then_get(&id, "%s", text))
-        info = prg->get_ident_info(id);
+    bool known = strlen(text) <= (size_t)SymbolTable::kMaxName &&
+                 symbols->find_then_get(&id, "%s", text);
+    if (known) info = prg->get_ident_info(id);
     if (!info || !kind_of(info->ident_mode())) {
-        call_error({"UNDECLARED", text}, "%s %s : no variable or constant '%s'", name(), op.name,
-                   text);
+        bool other = known && (info || prg->find_named_type(id) || prg->get_func_info(id) ||
+                               id == prg->name());
+        call_error({other ? "KIND" : "UNDECLARED", text}, "%s %s : no variable or constant '%s'",
+                   name(), op.name, text);
         return nullptr;
     }
     return info;
@@ -106,7 +110,7 @@ int EcPrgVar::var(const Operation& op, int, const char** parameters) {
     Exp* rhs = defined ? info->right_side() : nullptr;
     put_pair(dict, "equation", text_obj(rhs ? expression_text(rhs) : ""));
     Tcl_Obj* tuple = Tcl_NewListObj(0, nullptr);
-    for (IntList* m = defined ? info->tuple_linked() : nullptr; m; m = m->tail())
+    for (IntList* m = defined ? info->tuple_members() : nullptr; m; m = m->tail())
         Tcl_ListObjAppendElement(nullptr, tuple, text_obj((*symbols)[m->head()]));
     put_pair(dict, "tuple", tuple);
     put_pair(dict, "line", Tcl_NewIntObj(prg->source().at(info->pos()).line));

@@ -168,10 +168,15 @@ int EcPrgVar::dump(const Operation& op, int count, const char** parameters) {
             return call_error({"IO", t.channel, "not open for writing"},
                               "%s: channel '%s' is unwritable", operation, t.channel);
         Verbose("--dumping in %s ....\n", t.channel);
+        // The channel's own scripts (a reflected channel's handlers) run
+        // while the text is written, and may close it: it stays open, held
+        // here, until the dump is done.
+        Tcl_RegisterChannel(nullptr, channel);
         FILE* out = open_channel_stream(channel);
-        if (out == nullptr) throw std::bad_alloc();
-        int err = write_text(out, t.ec, false);
+        int err = out ? write_text(out, t.ec, false) : ENOMEM;
         if (err == 0 && Tcl_Flush(channel) != TCL_OK) err = Tcl_GetErrno() ? Tcl_GetErrno() : EIO;
+        Tcl_UnregisterChannel(nullptr, channel);
+        if (out == nullptr) throw std::bad_alloc();
         if (err)
             return call_error({"IO", t.channel, strerror(err)},
                               "%s: can't write to channel '%s' (%s)", operation, t.channel,

@@ -156,28 +156,20 @@ int EcPrgVar::load(const Operation& op, int, const char** parameters) {
     if (status == kParseInterrupted) {
         program.reset();
         Verbose("%s: interrupted\n", source);
-        return call_error({"INTERRUPTED", source}, "%s: interrupted while reading '%s'", operation,
+        return call_error(failure.code(source), "%s: interrupted while reading '%s'", operation,
                           source);
     }
     if (status != 0 || program->name() == 0) {
         // What the reader found goes to the error code and the trace; the
         // message stays the load's own.
-        std::string reason = failure.read_error        ? strerror(failure.read_error)
-                             : !failure.lexical.empty() ? failure.lexical
-                                                        : program->error_msg();
+        std::string reason = failure.reason();
         if (!reason.empty()) Verbose("%s: %s\n", source, reason.c_str());
-        ErrorWords code = {"SYNTAX",
-                           source,
-                           std::to_string(failure.where.line),
-                           std::to_string(failure.where.column),
-                           failure.near,
-                           reason};
-        if (failure.read_error) code = {"IO", source, reason};
         program.reset();  // the program first: it refers to its table
         if (status != 0)
-            return call_error(code, "%s: syntax errors while parsing '%s'", operation, source);
-        if (reason.empty()) code = {"EMPTY", source};
-        return call_error(code, "%s: can't load node ('%s' is empty)", operation, source);
+            return call_error(failure.code(source), "%s: syntax errors while parsing '%s'",
+                              operation, source);
+        return call_error(failure.code(source), "%s: can't load node ('%s' is empty)", operation,
+                          source);
     }
     reset();
     symbols = table.release();

@@ -31,9 +31,9 @@ static int refill(EcReader* r) {
         long n = r->file->read(r->window.get(), kWindow);
         if (n <= 0) {
             if (n == ReadSource::kInterrupted)
-                r->interrupted = true;
+                record_failure(r, FAIL_INTERRUPTED, nullptr);
             else if (n < 0)
-                r->read_error = errno ? errno : EIO;
+                record_failure(r, FAIL_READ, nullptr, 0, errno);
             r->eof = true;
             return -1;
         }
@@ -142,17 +142,30 @@ const ClassTable CT;
 
 inline int cls(int c) { return c < 0 ? 0 : CT.cls[c]; }
 
-// Formats a lexical error into the program being read.
-void lex_error(EcReader* r, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void lex_error(EcReader* r, const char* format, ...) {
-    r->error_pos = current_pos(r);
+// The text a lexical error leaves unread, for a program whose node it
+// follows (quorl/source.h, NOTE_TRAILING): the `consumed' characters of the
+// token in buffer, then the rest of the line as far as the window holds it.
+std::string unread_text(const EcReader* r, int consumed) {
+    const size_t most = 4096;
+    std::string text(r->buffer, (size_t)consumed);
+    if (r->carcour >= 0) text += (char)r->carcour;
+    for (const unsigned char* p = r->cur; p < r->end && *p != '\n' && text.size() < most; ++p)
+        text += (char)*p;
+    return text;
+}
+
+// Records a lexical error at the current character, after `consumed'
+// characters of the token read into buffer.
+void lex_error(EcReader* r, int consumed, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+void lex_error(EcReader* r, int consumed, const char* format, ...) {
     char msg[1024];
     va_list ap;
     va_start(ap, format);
     if (vsnprintf(msg, sizeof msg, format, ap) < 0) msg[0] = '\0';
     va_end(ap);
-    r->prg->error("%s", msg);
-    r->lexical_error = msg;
+    record_failure(r, FAIL_LEXICAL, msg, current_pos(r));
+    if (r->keep_positions) r->failure.unread = unread_text(r, consumed);
 }
 
 // Copies the n characters of buffer into the next ring slot and makes it the
@@ -176,11 +189,12 @@ int find_keyword(const char* word, int n) {
     return -1;
 }
 
-// A word or number longer than the token value can hold ends the token
-// stream with a message naming the line, like the other lexical errors.
+// A word or number longer than the token value can hold (the buffer is
+// full) ends the token stream with a message naming the line, like the
+// other lexical errors.
 int too_long(EcReader* r) {
-    lex_error(r, "lexical error: lexeme longer than %d characters, line '%d'", LEX_MAX_TEXT,
-              r->yyline);
+    lex_error(r, LEX_MAX_TEXT, "lexical error: lexeme longer than %d characters, line '%d'",
+              LEX_MAX_TEXT, r->yyline);
     return -1;
 }
 
@@ -216,7 +230,7 @@ int read_number(EcReader* r, ECPRG_STYPE* lval) {
             advance(r);
         }
         if (!(cls(r->carcour) & C_DIGIT)) {
-            lex_error(r, "lexical error: bad real syntax, line '%d'", r->yyline);
+            lex_error(r, n, "lexical error: bad real syntax, line '%d'", r->yyline);
             return -1;
         }
         if (!digits()) return too_long(r);
@@ -294,7 +308,7 @@ int lex_token(EcReader* r, ECPRG_STYPE* lval, unsigned* pos) {
             shown[0] = '\\';
             shown[1] = '0';
         }
-        lex_error(r, "lexical error: unknown char '%d' (%s), line '%d'", c, shown, r->yyline);
+        lex_error(r, 0, "lexical error: unknown char '%d' (%s), line '%d'", c, shown, r->yyline);
         return -1;
     }
 }
@@ -342,8 +356,7 @@ int ecprg_lex(ECPRG_STYPE* lval, ECPRG_LTYPE* lloc, EcReader* r) {
     }
     r->result = lex_token(r, lval, lloc);
     // A lexical error ends the tokens where it was found.
-    if (r->result == -1 && r->error_pos) *lloc = r->error_pos;
-    r->token_pos = *lloc;
+    if (r->result == -1 && !r->failure.lexical.empty()) *lloc = r->failure.pos;
     return r->result;
 }
 

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "ecprg.tab.h"  // token codes (258..295), ECPRG_STYPE, ecprg_parse
+#include "quorl/read_failure.h"
 
 class EcPrg;
 class Exp;
+class IntList;
 class ReadSource;
 class SourceMap;
 class SymbolTable;
@@ -37,18 +39,14 @@ struct EcReader {
     const unsigned char* cur = nullptr;
     const unsigned char* end = nullptr;
     unsigned base = 0;         // offset of the window's first character in the text
-    bool eof = true;           // no more characters will come
-    int read_error = 0;        // errno of a failed read, 0 when none
-    bool interrupted = false;  // the source was stopped
+    bool eof = true;  // no more characters will come
 
     // ---- the scanner
     int carcour = -1;                      // current character, -1 at end of input
     int yyline = 1;                        // current line, from 1
     int boot = 0;                          // start token still to deliver, 0 once delivered
     int result = 0;                        // code of the last token returned
-    unsigned token_pos = 0;                // its position (quorl/source.h)
-    unsigned error_pos = 0;                // where a lexical or syntax error was met
-    std::string lexical_error;             // the message of a lexical error, if one
+    ReadFailure failure;                   // what went wrong, if anything (record_failure)
     SourceMap* lines;                      // where the lines of the text are recorded
     bool keep_positions = false;           // nodes and records keep positions (a file)
     std::unique_ptr<SourceMap> own_lines;  // the lines of a string
@@ -71,11 +69,26 @@ struct EcReader {
     // names is undeclared the reader drops the statement, and these are
     // noted so that check still sees them used.
     std::vector<int> reads;
+    // Of a file: whether the statement being read reads an undeclared name
+    // (it is dropped); the equations it replaces, each with the tuple (or
+    // null) and right side it had and where that statement was read; by
+    // symbol, where the statement that gave a variable its equation was read.
+    bool dropping = false;
+    struct Replaced {
+        int name;
+        const IntList* tuple;
+        const Exp* rhs;
+        unsigned statement;
+    };
+    std::vector<Replaced> replaced;
+    std::vector<unsigned> statement_of;
     // Lists under construction, innermost last: a list is a start index in
     // one of these stacks, and its elements run to the stack's top.
     std::vector<int> names;          // identifiers, or parameter name/type pairs
     std::vector<unsigned> name_pos;  // where each of them was read
     std::vector<Exp*> operands;
+    // The parser's three stacks once they outgrow their first entries.
+    std::vector<unsigned char> parse_stacks[3];
 };
 
 // Start the scanner on a file (read from its current position) or on a

@@ -1,6 +1,8 @@
 // Options of the program-object operations.
 #include "quorl/options.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 OptionWords read_options(const std::vector<OptionSpec>& table, int count, const char* const* words,
@@ -38,6 +40,17 @@ OptionWords read_options(const std::vector<OptionSpec>& table, int count, const 
         found.value[k] = words[++i];
     }
     return found;
+}
+
+bool option_integer(const OptionWords& found, int i, long min, long max, long* value) {
+    if (!found.given(i)) return true;
+    const char* text = found.value[(size_t)i];
+    char* end = nullptr;
+    errno = 0;
+    long v = strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno == ERANGE || v < min || v > max) return false;
+    *value = v;
+    return true;
 }
 
 std::string option_error(const std::vector<OptionSpec>& table, const OptionWords& found) {

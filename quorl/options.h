@@ -32,6 +32,11 @@ struct OptionWords {
 OptionWords read_options(const std::vector<OptionSpec>& table, int count, const char* const* words,
                          bool strict);
 
+// The value of option i as a decimal integer within [min, max] into *value
+// (left as it is when the option was not given); false when the value is
+// not one (no digits, text after them, or out of the range).
+bool option_integer(const OptionWords& found, int i, long min, long max, long* value);
+
 // The message of a failed read in Tcl's usual form: 'bad option "-x": must
 // be -a, -b or -c', 'option "-x" needs a value', 'option "-x" given twice'.
 std::string option_error(const std::vector<OptionSpec>& table, const OptionWords& found);

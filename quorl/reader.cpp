@@ -1,6 +1,8 @@
 // Entry points of the ec reader.
 #include "quorl/reader.h"
 
+#include <utility>
+
 #include "quorl/ecprg.h"
 #include "quorl/lexer.h"
 
@@ -21,22 +23,22 @@ int EcParseSource(EcPrg* prg, SymbolTable* symbols, ReadSource* source, ReadFail
     r.keep_positions = true;
     yylexInitFile(&r, START_PROGRAM, source);
     int status = ecprg_parse(&r);
-    if (r.interrupted) status = kParseInterrupted;
-    if (failure && r.error_pos) {
-        failure->where = prg->source().at(r.error_pos);
-        failure->near = printLexeme(&r, r.result);
-    }
-    if (failure) {
-        failure->read_error = r.read_error;
-        failure->lexical = r.lexical_error;
-    }
+    if (r.failure.interrupted) status = kParseInterrupted;
+    // A lexical error after a whole program ends it early without failing
+    // the load; check warns of the text left unread.
+    if (status == 0 && !r.failure.lexical.empty())
+        prg->source().note(NOTE_TRAILING, 0, r.failure.pos,
+                           prg->source().keep_text(r.failure.unread));
+    if (failure) *failure = std::move(r.failure);
     return status;
 }
 
-int EcExpParseString(EcPrg* prg, SymbolTable* symbols, const char* text, Exp** result) {
+int EcExpParseString(EcPrg* prg, SymbolTable* symbols, const char* text, Exp** result,
+                     ReadFailure* failure) {
     EcReader r(prg, symbols);
     yylexInitString(&r, START_EXPRESSION, text);
     *result = ecprg_parse(&r) == 0 ? r.ecexp : nullptr;
+    if (failure) *failure = std::move(r.failure);
     return *result ? 0 : 1;
 }
 

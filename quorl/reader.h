@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "quorl/source.h"
+#include "quorl/read_failure.h"
 
 class EcPrg;
 class Exp;
@@ -33,17 +33,6 @@ private:
     FILE* _f;
 };
 
-// Where a parse stopped: the token that a syntax error or the parse stack
-// met, or the character that a lexical error met.
-struct ReadFailure {
-    SourcePos where;     // {0, 0} when nothing went wrong
-    std::string near;    // the token's text, "EOF" at the end of the text
-    int read_error = 0;  // errno of a failed read of the file, 0 when none
-    // The lexical error that ended the text early (the parser's message,
-    // which replaces it in the program's error, then says only "EOF").
-    std::string lexical;
-};
-
 // Status of a parse whose reading was stopped (see ReadSource).
 const int kParseInterrupted = 3;
 
@@ -51,7 +40,7 @@ const int kParseInterrupted = 3;
 // is the program's table. 0 accepted, 1 syntax error, 2 parse stack
 // exhausted ("memory exhausted"). The program keeps the positions of what
 // it read and what the reader noted (quorl/source.h); *failure, when given,
-// says where the parse stopped or where a lexical error ended the text.
+// receives what went wrong (quorl/read_failure.h).
 int EcParseFile(EcPrg* prg, SymbolTable* symbols, FILE* f, ReadFailure* failure = nullptr);
 // The same from any source; kParseInterrupted when the source was stopped,
 // whatever was read before. A UTF-8 byte-order mark that begins the text is
@@ -61,7 +50,8 @@ int EcParseSource(EcPrg* prg, SymbolTable* symbols, ReadSource* source,
 
 // One expression. 0 and the root node in *result, or 1 and null in *result
 // when the text is not an expression or an identifier in it is undeclared.
-int EcExpParseString(EcPrg* prg, SymbolTable* symbols, const char* text, Exp** result);
+int EcExpParseString(EcPrg* prg, SymbolTable* symbols, const char* text, Exp** result,
+                     ReadFailure* failure = nullptr);
 
 // One expression read into the program and typed: the typed root, or null
 // after taking back every node and record the attempt added (the message of

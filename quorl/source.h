@@ -5,7 +5,11 @@
 #define QUORL_SOURCE_H
 
 #include <cstddef>
+#include <string>
+#include <utility>
 #include <vector>
+
+class Exp;
 
 struct SourcePos {
     int line = 0;    // from 1; 0 when there is no position
@@ -26,14 +30,28 @@ enum ReadNoteKind {
     NOTE_CLOCKED,              // subject is declared on the clock `other'
     NOTE_UNDECLARED_FUNCTION,  // a call of a name that is not a declared function
     NOTE_READ,                 // subject is read by a statement the reader dropped
+    NOTE_TRAILING,             // text after the node that a lexical error left unread
+    NOTE_PASSED,               // a statement the program does not hold (SourceMap::statement)
 };
 
 struct ReadNote {
     ReadNoteKind kind;
     int subject;  // the symbol concerned
     unsigned pos;
+    // NOTE_CLOCKED: the clock; NOTE_TRAILING: the text; NOTE_REDECLARED_TYPE:
+    // the declaration as written (SourceMap::text); NOTE_PASSED: the statement.
     int other;
     int owner;  // the variable whose equation it was read in, or 0
+};
+
+// A statement that the program does not hold, kept so that the ec text can
+// write it back and the reader, reading that, passes over it again: one
+// dropped for a name it reads that has no declaration (the name stands in
+// the right side as a leaf of its own), one that defines no output or
+// local, an equation that a later one replaced.
+struct PassedStatement {
+    std::vector<int> names;  // the names it defines; none for an assertion
+    const Exp* rhs;
 };
 
 class SourceMap {
@@ -50,12 +68,26 @@ public:
         _notes.push_back(ReadNote{kind, subject, pos, other, owner});
     }
     const std::vector<ReadNote>& notes() const { return _notes; }
+    // Keeps a text that a note refers to; its number for the note.
+    int keep_text(std::string text) {
+        _texts.push_back(std::move(text));
+        return (int)_texts.size() - 1;
+    }
+    const std::string& text(int number) const { return _texts[(size_t)number]; }
+    // Notes a statement passed over (owner: its first name, 0 for an assertion).
+    void pass_over(unsigned pos, int owner, PassedStatement statement) {
+        _passed.push_back(std::move(statement));
+        note(NOTE_PASSED, 0, pos, (int)_passed.size() - 1, owner);
+    }
+    const PassedStatement& statement(int number) const { return _passed[(size_t)number]; }
     // An equation read for `owner' is replaced: what was noted in it goes.
     void forget_equation(int owner);
 
 private:
     std::vector<unsigned> _line_starts;  // offsets of the starts of lines 2, 3, ...
     std::vector<ReadNote> _notes;
+    std::vector<std::string> _texts;
+    std::vector<PassedStatement> _passed;
 };
 
 #endif

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "corvel/intlist.h"
 #include "quorl/exp.h"
 
 SymbolInfo::~SymbolInfo() = default;
@@ -32,8 +33,15 @@ void IdentInfo::ecref_link(Exp* e) {
 }
 
 // A member of a tuple equation is defined by its projection of the tuple.
+// Its place is that of its first occurrence among the names: a name written
+// twice, as in (y, y) = (x, 1), is linked to its last projection but keeps
+// the place 1, and so still evaluates the equation.
 int IdentInfo::tuple_order() const {
-    return _tuple && _def && _def->nature() == PROJ_n ? _def->order() : 0;
+    if (!_tuple || !_def || _def->nature() != PROJ_n) return 0;
+    int place = 1;
+    for (IntList* m = _tuple; m; m = m->tail(), ++place)
+        if (m->head() == _symbol) return place;
+    return _def->order();
 }
 
 Exp* IdentInfo::right_side() const {

@@ -59,16 +59,21 @@ public:
     IdentMode ident_mode() const { return static_cast<IdentMode>(_mode); }
     Exp* ec_def() const { return _def; }
     Exp* ec_ref() const { return _ref; }
-    // The variables of the tuple equation that defines this one (shared by
-    // them, owned by the program), or null.
+    // The variables of the tuple equation that defined this one (shared by
+    // them, owned by the program), or null. The link stays when a later
+    // equation replaces the tuple's: tuple_members() says whether it holds.
     IntList* tuple_linked() const { return _tuple; }
+    // The variables of the tuple equation that defines this one now, or
+    // null when its equation is not a tuple's.
+    IntList* tuple_members() const { return tuple_order() > 0 ? _tuple : nullptr; }
     // The right side of the variable's equation: the expression it was
     // given or, for a member of a tuple equation, the tuple's right side,
     // which the members share; null when none.
     Exp* right_side() const;
     // The variable's place in its tuple equation, from 1 (the first member
-    // is the one that writes and evaluates the equation); 0 when its
-    // equation is not a tuple's.
+    // is the one that writes and evaluates the equation; a name written
+    // twice has the place of its first occurrence); 0 when its equation is
+    // not a tuple's.
     int tuple_order() const;
     int index_in_list() const { return _index; }
     int int_value() const { return _value.i; }

@@ -28,6 +28,7 @@ struct TypeVerdict {
     EcType* found;       // the operand type that does not fit
     EcType* expected;    // the type wanted instead, or null when `wanted' says it
     const char* wanted;  // a family of types ("int or real"), or null
+    int operand;         // the operand at fault (0 for a call's argument), -1 when none
 };
 
 // The verdict for e given the types of its operands (ops[i] for operand i,
@@ -42,7 +43,28 @@ bool types_operands(const EcPrg* prg, const Exp* e);
 // A type as a Lustre programmer writes it: its name, "(int, bool)" for a
 // tuple, "" for none.
 std::string type_text(const EcPrg* prg, const EcType* t);
+// The operator of a node as check's messages name it: "'+'", "'if'", "the
+// tuple", "'f'" for a call of f.
+std::string operator_name(const EcPrg* prg, const Exp* e);
 // What the verdict wanted: the expected type's text or the family.
 std::string wanted_text(const EcPrg* prg, const TypeVerdict& v);
+
+// The two wordings of a type fault.
+enum FaultStyle {
+    // The type checker's, which the expression operations report: "type
+    // error: bad 'PLUS_n' operands", with the kind name of the node (the
+    // function's name for a call).
+    CHECKER_STYLE,
+    // check's, in a Lustre programmer's words: "the operands of '+' are int
+    // and bool", "the condition of 'if' is int, not bool".
+    LUSTRE_STYLE,
+};
+
+// The message of the fault of node e that the verdict v found; empty for a
+// verdict without fault, and for the faults that have no wording in that
+// style (a malformed node, an internal error; in check's style, the kinds
+// that are never read: leaves without a type, linear combinations).
+std::string describe_type_fault(const EcPrg* prg, const Exp* e, const TypeVerdict& v,
+                                FaultStyle style);
 
 #endif

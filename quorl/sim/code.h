@@ -47,6 +47,7 @@ enum Op : uint8_t {
     // Memories and clocks.
     OP_PREV,     // d := prev a; nil when b (the clock's "first instant" flag) is set
     OP_PREVN,    // the same, also nil when prev a was
+    OP_PREV0,    // d := prev a, never nil (after the first instant: the right of ->)
     OP_MEMSAVE,  // d := a when b (a clock's activity) is set, else prev d; a's nil flag
                  // too when b has kNilFlag, else not nil
     OP_GUARD,    // when a is false, skip the next b instructions
@@ -109,6 +110,10 @@ struct Code {
     std::vector<uint8_t> init_nil;
     std::vector<CallSite> calls;
     std::vector<uint32_t> lists;      // operand lists of the n-ary instructions
+    std::vector<uint32_t> temps;      // the temporaries' slots, by depth (see compile.h)
+    std::vector<uint32_t> constants;  // slots that hold the same value at every step
+    uint32_t base_fnow = 0;    // the base clock's "first instant" flag
+    uint32_t base_fstate = 0;  // its state: not ticked yet
     std::vector<CodeOwner> owners;    // in increasing start order
     std::vector<SimVar> vars;         // inputs, outputs and locals
     std::vector<uint32_t> inputs;     // index in vars of each input, in order

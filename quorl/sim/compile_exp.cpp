@@ -75,22 +75,21 @@ bool may_fail(Op op) {
 
 bool compares(int n) { return n >= EQUAL_n && n <= LT_n; }
 
-// One node being compiled.
-struct Frame {
-    Exp* e;
-    int clock;
-    int stage;
-    int dst;      // first of its targets in the pool, or -1 for temporaries
-    size_t base;  // its operands' results start here
-    Mark mark{};  // before speculative branches
-    uint32_t jnil = 0, jf = 0, jend = 0;
-    int count = 0;  // values of an if or -> compiled with jumps
-};
-
 }  // namespace
 
+// A temporary that is the latest taken is free again.
+void Compiler::release(uint32_t slot) {
+    if (_temp_next > 0 && _temps[_temp_next - 1] == slot) --_temp_next;
+}
+
 uint32_t Compiler::emit(Op op, uint32_t d, uint32_t a, uint32_t b) {
-    if (may_fail(op)) ++_unsafe;
+    if (may_fail(op)) {
+        ++_unsafe;
+        if (_owner_pending && !_instant_only) {
+            _part_owners[_part].push_back(_pending_owner);
+            _owner_pending = false;
+        }
+    }
     Ins i{};
     i.op = op;
     i.d = d;
@@ -113,9 +112,9 @@ void Compiler::rollback(const Mark& m) {
 }
 
 uint8_t Compiler::level_of_var(int symbol) {
-    int index = var_index(symbol);
-    if (index < 0) return 0;
-    if (_compiled[(size_t)index]) return vars()[(size_t)index].level;
+    const Symbol& s = _syms[(size_t)symbol];
+    if (s.var < 0) return 0;
+    if (s.compiled) return vars()[(size_t)s.var].level;
     // Read under `pre' before its equation: what is assumed, checked later.
     auto known = _assumed_vars.find(symbol);
     uint8_t assumed = known == _assumed_vars.end() ? 0 : known->second;
@@ -123,66 +122,93 @@ uint8_t Compiler::level_of_var(int symbol) {
     return assumed;
 }
 
-// A variable, a literal or a constant: its slot.
+// A variable, a literal or a constant: its slot. A variable read by an
+// equation outside `pre' is read within the instant: an edge of the graph.
 bool Compiler::leaf(Exp* e, int clock, Res* r) {
     (void)clock;
     int id = e->ident();
+    auto cannot_run = [&] {
+        return fail({"UNSUPPORTED"}, "'" + std::string(_prg->symbol(id)) + "' cannot run");
+    };
+    if (_instant_only) return instant_leaf(e, r) || cannot_run();
+    Symbol& s = sym(id);
+    if (!s.typed) return cannot_run();
+    switch (s.mode) {
+        case INPUT_m:
+        case OUTPUT_m:
+        case LOCAL_m:
+            if (_graph && !_in_pre) {
+                _graph->add_read(id);
+                if (s.mode == INPUT_m && s.clock) {  // its clock first
+                    std::vector<int> chain;
+                    clock_chain(s.clock, &chain);
+                    for (int c : chain) _graph->add_read(c);
+                }
+            }
+            *r = Res{s.slot, level_of_var(id), s.kind};
+            return true;
+        case USR_CONST_m:
+        case BOOL_CONST_m:
+        case INT_CONST_m:
+        case REAL_CONST_m:
+        case ENUM_CONST_m:
+            if (!s.slot) {
+                Val v{};
+                const SimType* t = nullptr;
+                if (s.mode == USR_CONST_m) {
+                    auto it = _bound.constants.find(id);
+                    if (it == _bound.constants.end())
+                        return fail({"UNBOUND", _prg->symbol(id)},
+                                    "constant '" + std::string(_prg->symbol(id)) + "' has no value");
+                    v = it->second;
+                } else if (!literal_value(id, &v, &t)) {
+                    return cannot_run();
+                }
+                s.slot = new_slot(v, false);
+                _code->constants.push_back(s.slot);
+            }
+            *r = Res{s.slot, 0, s.kind};
+            return true;
+        default: return cannot_run();
+    }
+}
+
+// A leaf of an expression of one instant, compiled beside a program's code:
+// variables are the program's, values are loaded into temporaries.
+bool Compiler::instant_leaf(Exp* e, Res* r) {
+    int id = e->ident();
     IdentInfo* info = _prg->get_ident_info(id);
-    if (!info) return fail({"UNSUPPORTED"}, "'" + std::string(_prg->symbol(id)) + "' cannot run");
-    const SimType* type = _codec->type_of(info->type());
+    const SimType* type = info ? _codec->type_of(info->type()) : nullptr;
+    if (!type) return false;
+    Val value{};
     switch (info->ident_mode()) {
         case INPUT_m:
         case OUTPUT_m:
         case LOCAL_m: {
             int index = var_index(id);
-            if (index < 0)
-                return fail({"UNSUPPORTED"}, "'" + std::string(_prg->symbol(id)) + "' cannot run");
+            if (index < 0) return false;
             const SimVar& v = vars()[(size_t)index];
-            if (_instant_only && v.active != 1) emit(OP_PRESENT, 0, v.active, (uint32_t)id);
-            *r = Res{v.slot, _instant_only ? v.level : level_of_var(id), type->kind};
+            if (v.active != 1) emit(OP_PRESENT, 0, v.active, (uint32_t)id);
+            *r = Res{v.slot, v.level, type->kind};
             return true;
         }
         case USR_CONST_m: {
             auto it = _bound.constants.find(id);
-            if (it == _bound.constants.end())
-                return fail({"UNBOUND", _prg->symbol(id)},
-                            "constant '" + std::string(_prg->symbol(id)) + "' has no value");
-            if (_instant_only) {
-                uint32_t t = temp();
-                uint64_t bits;
-                memcpy(&bits, &it->second, 8);
-                emit(OP_CONST, t, (uint32_t)bits, (uint32_t)(bits >> 32));
-                *r = Res{t, 0, type->kind};
-                return true;
-            }
-            auto known = _literals.find(id);
-            uint32_t slot = known != _literals.end() ? known->second : new_slot(it->second, false);
-            _literals[id] = slot;
-            *r = Res{slot, 0, type->kind};
-            return true;
+            if (it == _bound.constants.end()) return false;
+            value = it->second;
+            break;
         }
-        case BOOL_CONST_m:
-        case INT_CONST_m:
-        case REAL_CONST_m:
-        case ENUM_CONST_m: {
+        default: {
             const SimType* t = nullptr;
-            Val value{};
-            if (!literal_value(id, &value, &t))
-                return fail({"UNSUPPORTED"}, "'" + std::string(_prg->symbol(id)) + "' cannot run");
-            uint32_t slot = 0;
-            if (_instant_only) {
-                slot = temp();
-                uint64_t bits;
-                memcpy(&bits, &value, 8);
-                emit(OP_CONST, slot, (uint32_t)bits, (uint32_t)(bits >> 32));
-            } else {
-                slot = literal_slot(id, &t);
-            }
-            *r = Res{slot, 0, t->kind};
-            return true;
+            if (!literal_value(id, &value, &t)) return false;
         }
-        default: return fail({"UNSUPPORTED"}, "'" + std::string(_prg->symbol(id)) + "' cannot run");
     }
+    uint32_t slot = temp();
+    uint64_t bits;
+    memcpy(&bits, &value, 8);
+    emit(OP_CONST, slot, (uint32_t)bits, (uint32_t)(bits >> 32));
+    *r = Res{slot, 0, type->kind};
+    return true;
 }
 
 // The clock of an expression: that of its first operand that is not a
@@ -304,14 +330,18 @@ std::vector<Kind> Compiler::shape_of(Exp* root) {
 // the base clock, its memory on another clock; `pre' of a constant is the
 // constant after the first instant; `pre' of any other expression reads
 // its memory, computed after the equations.
-bool Compiler::pre(Exp* e, int clock, uint32_t first_dst, std::vector<Res>* out) {
+bool Compiler::pre(Exp* e, int clock, bool after_first, uint32_t first_dst,
+                   std::vector<Res>* out) {
     // The first value goes to the caller's target when there is one; the
     // caller moves the others.
     auto dst = [&](size_t k) { return k == 0 && first_dst != UINT32_MAX ? first_dst : temp(); };
     Exp* x = e->operand(0);
     if (x->arity() == 0) {
         Res r{};
-        if (!leaf(x, clock, &r)) return false;
+        _in_pre = true;  // read in the previous frame: not within the instant
+        bool known = leaf(x, clock, &r);
+        _in_pre = false;
+        if (!known) return false;
         IdentInfo* info = _prg->get_ident_info(x->ident());
         IdentMode m = info->ident_mode();
         uint32_t d = dst(0);
@@ -322,6 +352,9 @@ bool Compiler::pre(Exp* e, int clock, uint32_t first_dst, std::vector<Res>* out)
         }
         int c = info->clock();
         uint32_t from = r.slot;
+        // After the first instant of the clock (the right of ->), the pre
+        // of a value never nil is never nil.
+        bool never_nil = after_first && r.level == 0 && c == clock;
         if (c != _prg->base_clock()) {
             auto known = _var_memory.find(x->ident());
             if (known == _var_memory.end()) {
@@ -330,8 +363,8 @@ bool Compiler::pre(Exp* e, int clock, uint32_t first_dst, std::vector<Res>* out)
             }
             from = known->second;
         }
-        emit(r.level ? OP_PREVN : OP_PREV, d, from, clock_slots(c).fnow);
-        out->push_back(Res{d, later(r.level), r.kind});
+        emit(never_nil ? OP_PREV0 : r.level ? OP_PREVN : OP_PREV, d, from, clock_slots(c).fnow);
+        out->push_back(Res{d, never_nil ? (uint8_t)0 : later(r.level), r.kind});
         return true;
     }
     auto known = _memory_of.find(e);
@@ -379,11 +412,29 @@ bool Compiler::hoist_currents(Exp* root) {
 
 bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dsts,
                           std::vector<Res>* out) {
-    std::vector<uint32_t> pool(dsts);
-    std::vector<Res> res;
-    std::vector<Frame> frames;
-    auto push = [&](Exp* e, int c, int dst) { frames.push_back(Frame{e, c, 0, dst, res.size()}); };
-    push(root, clock, dsts.empty() ? -1 : 0);
+    std::vector<uint32_t>& pool = _pool;
+    std::vector<Res>& res = _res;
+    std::vector<Frame>& frames = _frames;
+    pool.assign(dsts.begin(), dsts.end());
+    res.clear();
+    frames.clear();
+    _branches.clear();
+    // The operands are read soon, and a variable's leaf can be anywhere in
+    // memory: each node asks for all of them when it is pushed.
+    // A node's operands inherit what is known of the instant (after the
+    // first one of the clock), but for a change of clock.
+    auto push = [&](Exp* e, int c, int dst, bool after_first) {
+        for (int k = 0; k < e->arity(); ++k) __builtin_prefetch(e->operand(k));
+        frames.push_back(Frame{e, c, 0, dst, (uint32_t)res.size(), -1, after_first});
+    };
+    auto branch = [&](Frame& fr) -> Branch& {
+        if (fr.branch < 0) {
+            fr.branch = (int)_branches.size();
+            _branches.push_back(Branch{});
+        }
+        return _branches[(size_t)fr.branch];
+    };
+    push(root, clock, dsts.empty() ? -1 : 0, false);
     // The k-th target of a frame: the caller's slot, or a new temporary.
     auto target = [&](const Frame& f, size_t k) {
         return f.dst >= 0 ? pool[(size_t)f.dst + k] : temp();
@@ -394,11 +445,18 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
         emit(r.level ? OP_MOVN : OP_MOV, d, r.slot);
         return Res{d, r.level, r.kind};
     };
-    auto finish = [&](std::vector<Res> values) {
+    // A node's values replace its operands'.
+    auto finishv = [&](const Res* values, size_t n) {
         Frame& f = frames.back();
         res.resize(f.base);
-        res.insert(res.end(), values.begin(), values.end());
+        res.insert(res.end(), values, values + n);
         frames.pop_back();
+    };
+    auto finish = [&](Res value) { finishv(&value, 1); };
+    // The temporaries of the operands from `from' on are free again once the
+    // instruction that reads them is emitted (it reads before it writes).
+    auto consume = [&](size_t from) {
+        for (size_t i = res.size(); i-- > from;) release(res[i].slot);
     };
     auto unsupported = [&](Exp* e) {
         return fail({"UNSUPPORTED"}, std::string("'") + opkey(e->nature()) + "' (" +
@@ -412,7 +470,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
         if (e->arity() == 0) {
             Res r{};
             if (!leaf(e, f.clock, &r)) return false;
-            finish({place(f, 0, r)});
+            finish(place(f, 0, r));
             continue;
         }
         if (_instant_only && (n == PRE_n || n == ARROW_n || n == WHEN_n || n == CURRENT_n))
@@ -421,16 +479,17 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
         switch (n) {
             case PRE_n: {
                 std::vector<Res> r;
-                if (!pre(e, f.clock, f.dst >= 0 ? pool[(size_t)f.dst] : UINT32_MAX, &r))
+                if (!pre(e, f.clock, f.after_first, f.dst >= 0 ? pool[(size_t)f.dst] : UINT32_MAX, &r))
                     return false;
                 for (size_t k = 1; k < r.size(); ++k) r[k] = place(f, k, r[k]);
-                finish(r);
+                finishv(r.data(), r.size());
                 continue;
             }
             case WHEN_n: {
                 if (f.stage++ == 0) {
+                    if (_graph) _graph->add_read(e->operand(1)->ident());
                     IdentInfo* sampler = _prg->get_ident_info(e->operand(1)->ident());
-                    push(e->operand(0), sampler ? sampler->clock() : f.clock, f.dst);
+                    push(e->operand(0), sampler ? sampler->clock() : f.clock, f.dst, false);
                     continue;
                 }
                 frames.pop_back();  // the operand's values are this node's
@@ -441,13 +500,13 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 if (hoisted != _current_of.end()) {
                     std::vector<Res> r = hoisted->second;
                     for (size_t k = 0; k < r.size(); ++k) r[k] = place(f, k, r[k]);
-                    finish(r);
+                    finishv(r.data(), r.size());
                     continue;
                 }
                 int c = clock_of(e->operand(0));
                 if (!c || c == _prg->base_clock()) {  // on the base clock: the operand itself
                     if (f.stage++ == 0) {
-                        push(e->operand(0), f.clock, f.dst);
+                        push(e->operand(0), f.clock, f.dst, f.after_first);
                         continue;
                     }
                     frames.pop_back();
@@ -456,13 +515,14 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 if (f.stage == 0) {
                     if (_conditional > 0) _need_hoist = true;
                     emit_clock(c);
-                    f.jf = emit(OP_GUARD, 0, clock_slots(c).act, 0);
+                    branch(f).jf = emit(OP_GUARD, 0, clock_slots(c).act, 0);
                     f.stage = 1;
-                    push(e->operand(0), c, -1);
+                    push(e->operand(0), c, -1, false);
                     continue;
                 }
                 uint32_t act = clock_slots(c).act;
-                (*_out)[f.jf].b = (uint32_t)(_out->size() - f.jf - 1);
+                Branch& g = branch(f);
+                (*_out)[g.jf].b = (uint32_t)(_out->size() - g.jf - 1);
                 // Its memory: the operand's values at the last tick of its clock.
                 std::vector<uint32_t>& memory = _current_memory[e];
                 while (memory.size() < res.size() - f.base) memory.push_back(new_slot(Val{}, true));
@@ -470,10 +530,12 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 for (size_t k = f.base; k < res.size(); ++k) {
                     Res v = res[k];
                     uint32_t m = memory[k - f.base];
-                    emit(OP_MEMSAVE, m, v.slot, act | (v.level ? kNilFlag : 0));
-                    r.push_back(place(f, k - f.base, Res{m, kInf, v.kind}));
+                    emit(OP_MEMSAVE, m, v.slot | (v.level ? kNilFlag : 0), act);
+                    r.push_back(Res{m, kInf, v.kind});
                 }
-                finish(r);
+                consume(f.base);
+                for (size_t k = 0; k < r.size(); ++k) r[k] = place(f, k, r[k]);
+                finishv(r.data(), r.size());
                 continue;
             }
             case IF_n:
@@ -485,7 +547,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 if (f.stage == 0) {
                     f.stage = 1;
                     if (n == IF_n) {
-                        push(e->operand(0), f.clock, -1);
+                        push(e->operand(0), f.clock, -1, f.after_first);
                         continue;
                     }
                     res.push_back(Res{clock_slots(f.clock).fnow, 0, Kind::BOOL});
@@ -493,31 +555,34 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 if (f.stage == 1) {
                     auto jump = _jump_form.find(e);
                     if (jump != _jump_form.end()) {
-                        f.count = jump->second;
+                        branch(f).count = jump->second;
                         f.stage = 10;
                     } else {
-                        f.mark = mark();
-                        f.mark.res = res.size();
+                        Branch& b = branch(f);
+                        b.mark = mark();
+                        b.mark.res = res.size();
                         f.stage = 2;
-                        push(first, f.clock, -1);
+                        push(first, f.clock, -1, f.after_first);
                         continue;
                     }
                 }
                 if (f.stage == 2) {
                     f.stage = 3;
-                    push(second, f.clock, -1);
+                    push(second, f.clock, -1, n == ARROW_n || f.after_first);
                     continue;
                 }
                 Res cond = res[f.base];
                 if (f.stage == 3) {
                     size_t k = (res.size() - f.base - 1) / 2;
-                    if (_unsafe != f.mark.unsafe || _out->size() - f.mark.ins > kSpeculate) {
-                        rollback(f.mark);
-                        res.resize(f.mark.res);
+                    Branch& b = branch(f);
+                    if (_unsafe != b.mark.unsafe || _out->size() - b.mark.ins > kSpeculate) {
+                        rollback(b.mark);
+                        res.resize(b.mark.res);
                         _jump_form[e] = (int)k;
-                        f.count = (int)k;
+                        b.count = (int)k;
                         f.stage = 10;
                     } else {
+                        if (k == 1) consume(f.base);
                         std::vector<Res> r;
                         for (size_t i = 0; i < k; ++i) {
                             Res a = res[f.base + 1 + i], b = res[f.base + 1 + k + i];
@@ -530,41 +595,43 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                             emit(OP_ARG, 0, cond.slot);
                             r.push_back(Res{d, level, a.kind});
                         }
-                        finish(r);
+                        finishv(r.data(), r.size());
                         continue;
                     }
                 }
                 if (f.stage == 10) {
                     if (f.dst < 0) {
                         f.dst = (int)pool.size();
-                        for (int i = 0; i < f.count; ++i) pool.push_back(temp());
+                        for (int i = 0; i < branch(f).count; ++i) pool.push_back(temp());
                     }
-                    if (cond.level) f.jnil = emit(OP_JNIL, 0, cond.slot, 0);
-                    f.jf = emit(OP_JF, 0, cond.slot, 0);
+                    Branch& b = branch(f);
+                    if (cond.level) b.jnil = emit(OP_JNIL, 0, cond.slot, 0);
+                    b.jf = emit(OP_JF, 0, cond.slot, 0);
                     ++_conditional;
                     f.stage = 11;
-                    push(first, f.clock, f.dst);
+                    push(first, f.clock, f.dst, f.after_first);
                     continue;
                 }
-                size_t k = (size_t)f.count;
+                Branch& b = branch(f);
+                size_t k = (size_t)b.count;
                 size_t from = f.base + 1 + (f.stage == 11 ? 0 : k);
                 for (size_t i = 0; i < k; ++i)
                     if (!res[from + i].level) emit(OP_NILCLR, pool[(size_t)f.dst + i]);
                 if (f.stage == 11) {
-                    f.jend = emit(OP_JMP, 0, 0);
-                    (*_out)[f.jf].b = (uint32_t)(_out->size() - f.jf - 1);
+                    b.jend = emit(OP_JMP, 0, 0);
+                    (*_out)[b.jf].b = (uint32_t)(_out->size() - b.jf - 1);
                     f.stage = 12;
-                    push(second, f.clock, f.dst);
+                    push(second, f.clock, f.dst, n == ARROW_n || f.after_first);
                     continue;
                 }
                 --_conditional;
                 if (cond.level) {
                     uint32_t skip = emit(OP_JMP, 0, 0);
-                    (*_out)[f.jnil].b = (uint32_t)(_out->size() - f.jnil - 1);
+                    (*_out)[b.jnil].b = (uint32_t)(_out->size() - b.jnil - 1);
                     for (size_t i = 0; i < k; ++i) emit(OP_NILSET, pool[(size_t)f.dst + i]);
                     (*_out)[skip].a = (uint32_t)(_out->size() - skip - 1);
                 }
-                (*_out)[f.jend].a = (uint32_t)(_out->size() - f.jend - 1);
+                (*_out)[b.jend].a = (uint32_t)(_out->size() - b.jend - 1);
                 std::vector<Res> r;
                 for (size_t i = 0; i < k; ++i) {
                     Res a = res[f.base + 1 + i], b = res[f.base + 1 + k + i];
@@ -573,13 +640,13 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                                         : std::max({cond.level, a.level, b.level});
                     r.push_back(Res{pool[(size_t)f.dst + i], level, a.kind});
                 }
-                finish(r);
+                finishv(r.data(), r.size());
                 continue;
             }
             case TUPLE_n: {
                 if (f.stage < e->arity()) {
                     int i = f.stage++;
-                    push(e->operand(i), f.clock, f.dst >= 0 ? f.dst + i : -1);
+                    push(e->operand(i), f.clock, f.dst >= 0 ? f.dst + i : -1, f.after_first);
                     continue;
                 }
                 frames.pop_back();  // the members' values are the tuple's
@@ -587,7 +654,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
             }
             case CALL_n: {
                 if (f.stage++ == 0) {
-                    push(e->operand(0), f.clock, -1);
+                    push(e->operand(0), f.clock, -1, f.after_first);
                     continue;
                 }
                 int function = e->order();
@@ -614,6 +681,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 };
                 types(fn->inputs_type(), &site.arg_types);
                 types(fn->outputs_type(), &site.result_types);
+                consume(f.base);  // the call reads its arguments before it writes
                 std::vector<Res> r;
                 for (size_t k = 0; k < site.result_types.size(); ++k) {
                     const SimType* t = site.result_types[k];
@@ -624,13 +692,13 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 site.nil_aware = level > 0;
                 _code->calls.push_back(std::move(site));
                 emit(OP_CALL, 0, (uint32_t)(_code->calls.size() - 1));
-                finish(r);
+                finishv(r.data(), r.size());
                 continue;
             }
             case DIESE_n:
             case NOR_n: {
                 if (f.stage < e->arity()) {
-                    push(e->operand(f.stage++), f.clock, -1);
+                    push(e->operand(f.stage++), f.clock, -1, f.after_first);
                     continue;
                 }
                 uint32_t list = (uint32_t)_code->lists.size();
@@ -640,9 +708,10 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                     _code->lists.push_back(res[k].slot);
                     level = std::max(level, res[k].level);
                 }
+                consume(f.base);
                 uint32_t d = target(f, 0);
                 emit(n == DIESE_n ? OP_DIESE : OP_NOR, d, list, level ? 1 : 0);
-                finish({Res{d, level, Kind::BOOL}});
+                finish(Res{d, level, Kind::BOOL});
                 continue;
             }
             case NOT_n:
@@ -650,7 +719,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
             case INT2REAL_n:
             case REAL2INT_n: {
                 if (f.stage++ == 0) {
-                    push(e->operand(0), f.clock, -1);
+                    push(e->operand(0), f.clock, -1, f.after_first);
                     continue;
                 }
                 Res a = res[f.base];
@@ -664,10 +733,11 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                             : n == INT2REAL_n ? Kind::REAL
                             : n == REAL2INT_n ? Kind::INT
                                               : a.kind;
+                consume(f.base);
                 uint32_t d = target(f, 0);
                 if (a.level) emit(OP_NIL1, d, a.slot);
                 emit(op, d, a.slot);
-                finish({Res{d, a.level, kind}});
+                finish(Res{d, a.level, kind});
                 continue;
             }
             default: break;
@@ -675,34 +745,42 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
         if (n < AND_n || n > POWER_n) return unsupported(e);
         // Binary operators.
         if (f.stage < 2) {
-            push(e->operand(f.stage++), f.clock, -1);
+            push(e->operand(f.stage++), f.clock, -1, f.after_first);
             continue;
         }
         size_t k = (res.size() - f.base) / 2;
+        Kind kind = compares(n) || (n >= AND_n && n <= IMPL_n) ? Kind::BOOL : res[f.base].kind;
+        if (k == 1) {
+            Res a = res[f.base], b = res[f.base + 1];
+            Op op = a.kind == Kind::REAL ? real_op(n) : int_op(n, _options.overflow_error);
+            consume(f.base);
+            uint32_t d = target(f, 0);
+            if (a.level || b.level) emit(OP_NIL2, d, a.slot, b.slot);
+            emit(op, d, a.slot, b.slot);
+            finish(Res{d, std::max(a.level, b.level), kind});
+            continue;
+        }
+        // Tuples compared member by member.
         uint8_t level = 0;
         std::vector<uint32_t> parts;
         for (size_t i = 0; i < k; ++i) {
             Res a = res[f.base + i], b = res[f.base + k + i];
             Op op = a.kind == Kind::REAL ? real_op(n) : int_op(n, _options.overflow_error);
-            uint32_t d = k == 1 ? target(f, 0) : temp();
+            uint32_t d = temp();
             if (a.level || b.level) emit(OP_NIL2, d, a.slot, b.slot);
             emit(op, d, a.slot, b.slot);
             level = std::max({level, a.level, b.level});
             parts.push_back(d);
         }
-        Kind kind = compares(n) || (n >= AND_n && n <= IMPL_n) ? Kind::BOOL : res[f.base].kind;
-        uint32_t d = parts[0];
-        if (k > 1) {  // tuples compared member by member
-            d = target(f, 0);
-            Op join = n == EQUAL_n ? OP_AND : OP_OR;
-            if (level) emit(OP_NIL2, d, parts[0], parts[1]);
-            emit(join, d, parts[0], parts[1]);
-            for (size_t i = 2; i < k; ++i) {
-                if (level) emit(OP_NIL2, d, d, parts[i]);
-                emit(join, d, d, parts[i]);
-            }
+        uint32_t d = target(f, 0);
+        Op join = n == EQUAL_n ? OP_AND : OP_OR;
+        if (level) emit(OP_NIL2, d, parts[0], parts[1]);
+        emit(join, d, parts[0], parts[1]);
+        for (size_t i = 2; i < k; ++i) {
+            if (level) emit(OP_NIL2, d, d, parts[i]);
+            emit(join, d, d, parts[i]);
         }
-        finish({Res{d, level, kind}});
+        finish(Res{d, level, kind});
     }
     out->insert(out->end(), res.begin(), res.end());
     return true;

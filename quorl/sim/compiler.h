@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "quorl/depgraph.h"
 #include "quorl/ecprg.h"
 #include "quorl/sim/compile.h"
 
@@ -41,10 +42,41 @@ struct Memory {
     int owner;  // the variable whose equation holds the `pre'
 };
 
+// What the compiler knows of a symbol (a variable, literal or constant).
+const uint8_t kUnknownMode = 255;  // not looked up yet
+const uint8_t kNoRecord = 254;     // no record in the program
+struct Symbol {
+    uint32_t slot = 0;    // a variable's slot, or a literal's or constant's once made
+    int32_t var = -1;     // a variable's place in Code::vars
+    int32_t clock = 0;    // a variable's clock, 0 for the base clock
+    Kind kind = Kind::INT;
+    uint8_t mode = kUnknownMode;  // IdentMode
+    bool typed = false;
+    bool compiled = false;  // a variable whose level is known (an input, or its equation done)
+};
+
 // A place in the code, to take back a speculative compile.
 struct Mark {
     size_t ins, calls, lists, temps, res;
     unsigned unsafe;
+};
+
+// A node of an expression being compiled.
+struct Frame {
+    Exp* e;
+    int clock;
+    int stage;
+    int dst;         // first of its targets in the pool, or -1 for temporaries
+    uint32_t base;   // its operands' results start here
+    int branch;      // its Branch (if, ->, current), or -1
+    bool after_first;  // known to run after the first instant of its clock
+};
+
+// What an if, a -> or a current keeps while its operands are compiled.
+struct Branch {
+    Mark mark;  // before speculative branches
+    uint32_t jnil, jf, jend;
+    int count;  // values of an if or -> compiled with jumps
 };
 
 class Compiler {
@@ -60,18 +92,20 @@ private:
     // ---- slots and clocks (compile.cpp)
     uint32_t new_slot(Val init, bool nil);
     uint32_t temp();
+    void release(uint32_t slot);
     bool literal_value(int symbol, Val* v, const SimType** type);
-    uint32_t literal_slot(int symbol, const SimType** type);
+    Symbol& sym(int id);
     int var_index(int symbol) const;
     const std::vector<SimVar>& vars() const { return _vars ? *_vars : _code->vars; }
-    const SimType* named_type(int type_name);
     ClockSlots& clock_slots(int clock);
+    void clock_chain(int clock, std::vector<int>* chain);
     void emit_clock(int clock);
     bool fail(std::vector<std::string> code, std::string message);
 
     // ---- the program (compile.cpp)
+    void forget_attempt();
     bool variables();
-    bool equations(const std::vector<int>& order);
+    bool equations(DepGraph* graph, std::vector<int>* order);
     bool equation(IdentInfo* info);
     void inputs_on(int clock);
     bool assertions();
@@ -86,7 +120,8 @@ private:
     // ---- expressions (compile_exp.cpp)
     bool expression(Exp* root, int clock, const std::vector<uint32_t>& dsts, std::vector<Res>* out);
     bool leaf(Exp* e, int clock, Res* r);
-    bool pre(Exp* e, int clock, uint32_t first_dst, std::vector<Res>* out);
+    bool instant_leaf(Exp* e, Res* r);
+    bool pre(Exp* e, int clock, bool after_first, uint32_t first_dst, std::vector<Res>* out);
     bool hoist_currents(Exp* root);
     int clock_of(Exp* root);
     std::vector<Kind> shape_of(Exp* root);
@@ -111,7 +146,8 @@ public:
     enum Part {
         PART_FLAGS,      // the clocks' first-instant flags
         PART_INPUTS,     // the inputs on clocks other than the base clock
-        PART_EQUATIONS,  // the equations and the assertions
+        PART_EQUATIONS,  // the equations
+        PART_ASSERTIONS,
         PART_CLOCKS,     // every clock's activity at the end of the instant
         PART_MEMORIES,   // the memories of `pre'
         PART_STATES,     // the clocks' states for the next instant
@@ -119,14 +155,26 @@ public:
     };
     std::vector<Ins> _parts[PART_COUNT];
     std::vector<CodeOwner> _part_owners[PART_COUNT];
+    CodeOwner _pending_owner{0, 0};  // see own()
+    bool _owner_pending = false;
     int _part = 0;
     std::vector<Ins>* _out = nullptr;  // where instructions go: the current part
     std::vector<uint32_t> _temps;       // the pool of temporaries
     size_t _temp_next = 0;              // the next one free in the unit being compiled
-    std::unordered_map<int, uint32_t> _literals;       // symbol -> slot
+    std::vector<Symbol> _syms;                          // by symbol
+    std::unordered_map<int, std::vector<uint32_t>> _inputs_on;  // clock -> inputs on it
+    DepGraph* _graph = nullptr;  // where the equations' reads go, while they are read
+    bool _in_pre = false;        // a leaf read by `pre': not within the instant
+    // Scratch of an equation and of an expression, kept from one to the next.
+    std::vector<int> _members;
+    std::vector<uint32_t> _dsts;
+    std::vector<Res> _values;
+    std::vector<Frame> _frames;
+    std::vector<Branch> _branches;
+    std::vector<Res> _res;
+    std::vector<uint32_t> _pool;
     std::unordered_map<int, ClockSlots> _clocks;       // clock symbol -> slots
     std::vector<int> _clock_order;                      // clocks, each after its parent
-    std::vector<uint8_t> _compiled;                     // by var index: its equation is done
     std::unordered_map<int, uint32_t> _var_memory;     // sub-clock variable -> memory of pre
     std::vector<std::pair<uint32_t, int>> _var_memories;  // (memory, variable) to save
     std::unordered_map<const Exp*, size_t> _memory_of;   // pre node -> index in _memories

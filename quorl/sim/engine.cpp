@@ -28,11 +28,13 @@ std::unique_ptr<Engine> Engine::build(const EcPrg* prg, const EngineOptions& opt
     engine->_revision = prg->revision();
     if (!compile_program(prg, &engine->_codec, options.compile, bound, &engine->_code, error))
         return nullptr;
-    const Code& code = engine->_code;
+    Code& code = engine->_code;
     for (int f = 0; f < 2; ++f) {
         engine->_values[f] = code.init;
         engine->_nils[f] = code.init_nil;
     }
+    code.init = std::vector<Val>();  // the frames have them
+    code.init_nil = std::vector<uint8_t>();
     // The trace keeps the inputs and outputs, and what was asked for.
     std::vector<uint32_t> kept;
     std::vector<uint8_t> wanted(code.vars.size(), 0);
@@ -189,9 +191,17 @@ bool Engine::step(const StepInputs& inputs, StepFailure* failure) {
     _inputs = &inputs;
     _violations_before = _violations.size();
     RunError error;
+    // After the first instant of the base clock, the machine code runs the
+    // step; it is made then, and the instructions it replaces go.
+    bool steady = prev[_code.base_fstate].i == 0;
+    if (steady && _options.native && !_native && !_code.ins.empty()) {
+        _native = NativeCode::translate(_code, prev);
+        if (_native) _code.ins = std::vector<Ins>();
+    }
     _running = true;
-    RunFault fault = run_code(_code, _code.ins.data(), Frames{cur, prev, curnil, prevnil}, this,
-                              &error);
+    Frames frames{cur, prev, curnil, prevnil};
+    RunFault fault = steady && _native ? _native->run(_code, frames, this, &error)
+                                       : run_code(_code, _code.ins.data(), frames, this, &error);
     _running = false;
     _inputs = nullptr;
     if (fault != RUN_OK || _abandoned) {

@@ -15,6 +15,7 @@
 #include "quorl/sim/code.h"
 #include "quorl/sim/compile.h"
 #include "quorl/sim/history.h"
+#include "quorl/sim/native.h"
 #include "quorl/sim/runner.h"
 #include "quorl/sim/value.h"
 
@@ -33,6 +34,7 @@ public:
 
 struct EngineOptions {
     CompileOptions compile;
+    bool native = true;  // run the step as machine code where the processor allows
     size_t history = 100000;  // steps kept for the trace
     bool record_all = false;  // every variable kept, else the inputs and outputs and:
     std::vector<int> record;  // these variables
@@ -116,6 +118,7 @@ private:
     EngineOptions _options;
     ValueCodec _codec;
     Code _code;
+    std::unique_ptr<NativeCode> _native;  // the machine code of _code, or null
     Bound _bound;
     // The two frames: [_state] holds the current instant, [1 - _state] is
     // computed by the next step.

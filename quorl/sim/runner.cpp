@@ -60,7 +60,7 @@ RunFault run_code(const Code& code, const Ins* ins, const Frames& f, Outside* ou
         &&L_IGT,    &&L_IGE,    &&L_RADD,  &&L_RSUB,  &&L_RMUL,   &&L_RDIV,   &&L_RNEG,
         &&L_RPOW,   &&L_REQ,    &&L_RNE,   &&L_RLT,   &&L_RLE,    &&L_RGT,    &&L_RGE,
         &&L_I2R,    &&L_R2I,    &&L_AND,   &&L_OR,    &&L_XOR,    &&L_IMPL,   &&L_NOT,
-        &&L_DIESE,  &&L_NOR,    &&L_PREV,  &&L_PREVN, &&L_MEMSAVE, &&L_GUARD, &&L_CLOCK,
+        &&L_DIESE,  &&L_NOR,    &&L_PREV,  &&L_PREVN, &&L_PREV0, &&L_MEMSAVE, &&L_GUARD, &&L_CLOCK,
         &&L_FNOW,   &&L_FSTATE, &&L_INPUT, &&L_CALL,  &&L_ASSERT, &&L_PRESENT, &&L_HALT,
         &&L_ARG};
     Val* const C = f.cur;
@@ -298,6 +298,9 @@ L_PREV:
 L_PREVN:
     C[ip->d] = P[ip->a];
     CN[ip->d] = (uint8_t)(C[ip->b].i | PN[ip->a]);
+    NEXT();
+L_PREV0:
+    C[ip->d] = P[ip->a];
     NEXT();
 L_MEMSAVE:
     if (IB) {

@@ -171,8 +171,24 @@ TEST(SymbolTable, AddFindCutPrintIterate) {
 
 // ---------------------------------------------------------------- lists
 
-// Lengths, concatenation and extraction are exercised by the program's
-// lists; here what the program does not use.
+// The program's lists only ever append one cell at a time; every node of a
+// concatenation gains the other list's whole length.
+TEST(IntList, Concatenation) {
+    const int a[] = {1, 2, 3}, b[] = {4, 5, 6, 7};
+    IntList* left = new IntList(a, 3);
+    IntList* right = new IntList(b, 4);
+    EXPECT_EQ(IntList::append(nullptr, right), right);
+    EXPECT_EQ(IntList::append(left, right), left);
+    const int both[] = {1, 2, 3, 4, 5, 6, 7};
+    EXPECT_TRUE(left->compare(both, 7));
+    int length = 7, value = 0;
+    for (IntList* l = left; l; l = l->tail()) EXPECT_EQ(l->length(), length--);
+    EXPECT_EQ(left->extract(6, &value), 0);
+    EXPECT_EQ(value, 7);
+    EXPECT_EQ(left->extract(7, &value), 1);
+    delete_chain(left, &IntList::tail);
+}
+
 TEST(IntList, PrintIterateAndLimits) {
     std::vector<int> values(25);
     for (int k = 0; k < 25; ++k) values[(size_t)k] = k;

@@ -13,6 +13,7 @@
 #include "corvel/pty.h"
 #include "corvel/symbols.h"
 #include "quorl/depgraph.h"
+#include "quorl/ec-exp-writer.h"
 #include "quorl/ecprg.h"
 #include "quorl/lexer.h"
 #include "quorl/reader.h"
@@ -149,8 +150,11 @@ TEST(Reader, Tokens) {
 
 TEST(Reader, ProgramsAndTheirMessages) {
     const std::string n = "node n(x : int) returns (o : int); ";
-    const std::string deep =
-        "let o = " + std::string(100000, '(') + "x" + std::string(100000, ')') + "; tel";
+    // The parse stack grows from 200 entries to 10,000: a nesting between
+    // the two reads, a deeper one does not.
+    auto nested = [](size_t depth) {
+        return "let o = " + std::string(depth, '(') + "x" + std::string(depth, ')') + "; tel";
+    };
     const struct {
         std::string text;
         int status;
@@ -176,7 +180,8 @@ TEST(Reader, ProgramsAndTheirMessages) {
         {"function f(a : int; b : int) returns (c : int; d", 1, syntax(1, "EOF")},
         {n + "let (a, b, c) = ; tel", 1, syntax(1, ";")},
         {n + "let o = f(x, (x, x), x; tel", 1, syntax(1, ";")},
-        {n + deep, 2, "memory exhausted line 1 near '('"},
+        {n + nested(3000), 0, ""},
+        {n + nested(12000), 2, "memory exhausted line 1 near '('"},
         {n + "let o = " + std::string(100000, 'n') + "; tel", 1, syntax(1, "EOF")},
         {n + "let o = x; tel\n" + std::string(1, '\0') + "garbage", 0,
          lexical("unknown char '0' (\\0)", 2)},
@@ -226,47 +231,111 @@ std::string bad(const char* op, const char* what = "operands") {
     return std::string("type error: bad '") + op + "' " + what;
 }
 
-// Expressions printed with every operand parenthesised, or the syntax error.
-// Only parsed: the functions called need not fit.
+// Expressions printed with every operand parenthesised (the Lustre form)
+// and in ec syntax (parentheses only where the grammar needs them), or the
+// syntax error. Only parsed: the functions called need not fit.
 TEST(Reader, Grouping) {
     Program p;
     ASSERT_EQ(p.load(kTypedProgram), 0) << p.error();
     const struct {
         const char* text;
         const char* printed;
-    } cases[] = {{"x + y * 2", "(x)+((y)*(2))"},
-                 {"x - y - 1", "((x)-(y))-(1)"},
-                 {"x ** y ** 2", "((x)**(y))**(2)"},
-                 {"not x + y = 1", "(not((x)+(y)))=(1)"},
-                 {"b or c and b", "(b)or((c)and(b))"},
-                 {"b => c and b", "((b)=>(c))and(b)"},
-                 {"x -> y + 1", "(x)->((y)+(1))"},
-                 {"pre x when c", "(pre(x))when(c)"},
-                 {"- x ** y", "(-(x))**(y)"},
-                 {"x + if b then 1 else 2 * 3", "(x)+( if (b) then (1) else ((2)*(3)))"},
-                 {"x mod 2 % 3 div y", "(((x)mod(2))mod(3))div(y)"},
-                 {"real x / r", "(real(x))/(r)"},
-                 {"x <> y xor b", "((x)<>(y))xor(b)"},
-                 {"(x, y)", "(x, y)"},
-                 {"nor(b)", "nor(b)"},
-                 {"#(b, c)", "#(b, c)"},
-                 {"g(x, y)", "g(x, y)"},
-                 {"g((x, y))", "g(x, y)"},
-                 {"f(g(x, (y, x)), 1)", "f(g(x, (y, x)), 1)"},
-                 {"x = y = 1", "="},
-                 {"b => c => b", "=>"},
-                 {"#(b)", ")"},
-                 {"f()", ")"},
-                 {"(x, )", ")"},
-                 {"if b then x", "EOF"},
-                 {"", "EOF"},
-                 {"x\n\n+ )", ")"}};
+        const char* written;
+    } cases[] = {{"x + y * 2", "(x)+((y)*(2))", "x + y * 2"},
+                 {"x - y - 1", "((x)-(y))-(1)", "x - y - 1"},
+                 {"x - (y - 1)", "(x)-((y)-(1))", "x - (y - 1)"},
+                 {"x ** y ** 2", "((x)**(y))**(2)", "x ** y ** 2"},
+                 {"x ** (y ** 2)", "(x)**((y)**(2))", "x ** (y ** 2)"},
+                 {"not x + y = 1", "(not((x)+(y)))=(1)", "not x + y = 1"},
+                 {"not (x + y = 1)", "not(((x)+(y))=(1))", "not (x + y = 1)"},
+                 {"(x = y) = b", "((x)=(y))=(b)", "(x = y) = b"},
+                 {"b or c and b", "(b)or((c)and(b))", "b or c and b"},
+                 {"b => c and b", "((b)=>(c))and(b)", "b => c and b"},
+                 {"not (b and c)", "not((b)and(c))", "not (b and c)"},
+                 {"x -> y + 1", "(x)->((y)+(1))", "x -> y + 1"},
+                 {"pre x when c", "(pre(x))when(c)", "pre x when c"},
+                 {"pre (x when c)", "pre((x)when(c))", "pre (x when c)"},
+                 {"- x ** y", "(-(x))**(y)", "- x ** y"},
+                 {"- (- x)", "-(-(x))", "- - x"},
+                 {"x - (- y)", "(x)-(-(y))", "x - - y"},
+                 {"x + if b then 1 else 2 * 3", "(x)+( if (b) then (1) else ((2)*(3)))",
+                  "x + (if b then 1 else 2 * 3)"},
+                 {"(if b then x else y) + 1", "( if (b) then (x) else (y))+(1)",
+                  "(if b then x else y) + 1"},
+                 {"x mod 2 % 3 div y", "(((x)mod(2))mod(3))div(y)", "x mod 2 mod 3 div y"},
+                 {"real x / r", "(real(x))/(r)", "real x / r"},
+                 {"x <> y xor b", "((x)<>(y))xor(b)", "x <> y xor b"},
+                 {"(x, y)", "(x, y)", "(x, y)"},
+                 {"nor(b)", "nor(b)", "nor(b)"},
+                 {"#(b, c)", "#(b, c)", "#(b, c)"},
+                 {"g(x, y)", "g(x, y)", "g(x, y)"},
+                 {"g((x, y))", "g(x, y)", "g(x, y)"},
+                 {"f(g(x, (y, x)), (x + 1))", "f(g(x, (y, x)), (x)+(1))", "f(g(x, (y, x)), x + 1)"},
+                 {"x = y = 1", "=", ""},
+                 {"b => c => b", "=>", ""},
+                 {"#(b)", ")", ""},
+                 {"f()", ")", ""},
+                 {"(x, )", ")", ""},
+                 {"if b then x", "EOF", ""},
+                 {"", "EOF", ""},
+                 {"x\n\n+ )", ")", ""}};
     for (const auto& c : cases) {
         Exp* e = p.exp(c.text);
         int line = 1 + (int)std::count(c.text, c.text + strlen(c.text), '\n');
         std::string want = std::strlen(c.printed) > 3 ? c.printed : syntax(line, c.printed);
         EXPECT_EQ(e ? p.text(e) : p.error(), want) << c.text;
+        if (e) {
+            EXPECT_EQ(ec_expression_text(&p.prg, e), c.written) << c.text;
+        }
     }
+}
+
+// The ec text reads back to the same tree for every operator inside every
+// other one, on either side, and for every prefix form and 'if'.
+TEST(Reader, EcExpressionText) {
+    Program p;
+    ASSERT_EQ(p.load(kTypedProgram), 0) << p.error();
+    const char* infix[] = {"->", "or", "xor", "and", "=>", "=", "<>", "<", "<=", ">",
+                           ">=", "+",  "-",   "*",   "/",  "%", "div", "mod", "**", "when"};
+    const char* prefix[] = {"not", "pre", "current", "-", "int", "real"};
+    // `shape' with each '$' replaced by `op' and each '@' by `inner'.
+    auto fill = [](const char* shape, const char* op, const std::string& inner) {
+        std::string text;
+        for (const char* s = shape; *s; ++s) {
+            if (*s == '$')
+                text += op;
+            else if (*s == '@')
+                text += inner;
+            else
+                text += *s;
+        }
+        return text;
+    };
+    std::vector<std::string> inner;  // every form, parenthesised
+    for (const char* op : infix) inner.push_back(fill("(x $ y)", op, ""));
+    for (const char* op : prefix) inner.push_back(fill("($ x)", op, ""));
+    inner.emplace_back("(if b then x else y)");
+    std::vector<std::string> texts;
+    for (const std::string& in : inner) {
+        for (const char* op : infix) {
+            texts.push_back(fill("@ $ c", op, in));
+            texts.push_back(fill("c $ @", op, in));
+        }
+        for (const char* op : prefix) texts.push_back(fill("$ @", op, in));
+        texts.push_back(fill("if @ then @ else @ -> c", "", in));
+    }
+    for (const std::string& text : texts) {
+        Exp* e = p.exp(text);
+        ASSERT_NE(e, nullptr) << text;
+        std::string written = ec_expression_text(&p.prg, e);
+        Exp* again = p.exp(written);
+        ASSERT_NE(again, nullptr) << text << " written " << written << ": " << p.error();
+        EXPECT_EQ(p.text(again), p.text(e)) << text << " written " << written;
+    }
+    // A flat sum is written flat, however long.
+    std::string sum = "x";
+    for (int i = 0; i < 5000; ++i) sum += " + y";
+    EXPECT_EQ(ec_expression_text(&p.prg, p.exp(sum)), sum);
 }
 
 // The type's name ("tuple" for a tuple type), or the message of the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -185,3 +186,120 @@ TEST(Engine, OverflowAndAssertionModes) {
 }
 
 }  // namespace
+
+// ------------------------------------------------------------------ native code
+
+// Random programs: every operator the engine knows, on ints, reals and
+// bools, with pre, ->, a clock, current and runtime errors, run by the
+// machine code and by the run loop: every value of every step the same,
+// and the same failures.
+struct RandomProgram {
+    std::mt19937 rng;
+    std::vector<std::pair<std::string, char>> known;  // name, type (i, r, b) read within the instant
+    std::vector<std::pair<std::string, char>> all;    // every variable, for pre
+
+    explicit RandomProgram(unsigned seed) : rng(seed) {}
+    int below(int n) { return (int)(rng() % (unsigned)n); }
+    std::string var(char t, bool delayed) {
+        std::vector<std::string> names;
+        for (const auto& v : delayed ? all : known)
+            if (v.second == t) names.push_back(v.first);
+        return names[(size_t)below((int)names.size())];
+    }
+    // NOLINTNEXTLINE(misc-no-recursion): three levels deep at most
+    std::string exp(char t, int depth) {
+        if (depth == 0 || below(4) == 0) {
+            switch (below(4)) {
+                case 3: return "(pre " + var(t, true) + ")";  // nil at the first step
+                case 0: return t == 'i' ? std::to_string(below(21) - 10) : t == 'r' ? "1.5" : "true";
+                case 1: {
+                    const char* first = t == 'i' ? "0" : t == 'r' ? "0.0" : "false";
+                    return std::string("(") + first + " -> pre " + var(t, true) + ")";
+                }
+                default: return var(t, false);
+            }
+        }
+        std::string a = exp(t, depth - 1), b = exp(t, depth - 1);
+        auto pick = [&](std::initializer_list<const char*> ops) {
+            return std::string(*(ops.begin() + below((int)ops.size())));
+        };
+        switch (t) {
+            case 'i':
+                switch (below(6)) {
+                    case 0: return "(" + a + pick({" + ", " - ", " * "}) + b + ")";
+                    case 1: return "(" + a + pick({" div ", " mod "}) + b + ")";
+                    case 2: return "(if " + exp('b', depth - 1) + " then " + a + " else " + b + ")";
+                    case 3: return "(" + a + " -> pre " + b + ")";
+                    case 4: return "(- " + a + ")";
+                    default: return "(int " + exp('r', depth - 1) + ")";
+                }
+            case 'r':
+                switch (below(5)) {
+                    case 0: return "(" + a + pick({" + ", " - ", " * ", " / "}) + b + ")";
+                    case 1: return "(if " + exp('b', depth - 1) + " then " + a + " else " + b + ")";
+                    case 2: return "(" + a + " -> pre " + b + ")";
+                    case 3: return "(real " + exp('i', depth - 1) + ")";
+                    default: return "(- " + a + ")";
+                }
+            default: {
+                std::string i1 = exp('i', depth - 1), i2 = exp('i', depth - 1);
+                switch (below(7)) {
+                    case 0: return "(" + a + pick({" and ", " or ", " xor ", " => "}) + b + ")";
+                    case 1: return "(not " + a + ")";
+                    case 2: return "(" + i1 + pick({" < ", " <= ", " > ", " >= ", " = ", " <> "}) + i2 + ")";
+                    case 3: return "(" + exp('r', depth - 1) + pick({" < ", " = ", " >= "}) + exp('r', depth - 1) + ")";
+                    case 4: return "#(" + a + ", " + b + ", " + exp('b', depth - 1) + ")";
+                    case 5: return "nor(" + a + ", " + b + ")";
+                    default: return "(" + a + " -> pre " + b + ")";
+                }
+            }
+        }
+    }
+    std::string text(int n) {
+        known = {{"i", 'i'}, {"j", 'i'}, {"x", 'r'}, {"b", 'b'}, {"c", 'b'}};
+        all = known;
+        std::vector<std::string> types;
+        for (int k = 0; k < n; ++k) {
+            char t = "irb"[below(3)];
+            all.emplace_back("v" + std::to_string(k), t);
+            types.push_back(t == 'i' ? "int" : t == 'r' ? "real" : "bool");
+        }
+        std::string eqs;
+        for (int k = 0; k < n; ++k) {
+            char t = all[(size_t)k + 5].second;
+            eqs += "v" + std::to_string(k) + " = " + exp(t, 3) + ";\n";
+            known.push_back(all[(size_t)k + 5]);
+        }
+        std::string decl;
+        for (int k = 0; k < n; ++k) decl += "v" + std::to_string(k) + " : " + types[(size_t)k] + ";\n";
+        // A clock, and pre of values that may be nil on it.
+        return "node r(i, j : int; x : real; b, c : bool) returns (o, o2 : int);\n"
+               "var (w, u, t : int) when c;\n" +
+               decl + "let\nw = i when c;\no = current w;\nu = pre w;\nt = pre u;\no2 = current t;\n" +
+               eqs + "tel\n";
+    }
+};
+
+TEST(Engine, NativeCodeRunsAsTheRunLoop) {
+    int compared = 0;
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        RandomProgram gen(seed);
+        std::string text = gen.text(12);
+        EngineOptions native, loop;
+        loop.native = false;
+        Running a, b;
+        ASSERT_TRUE(a.start(text, native)) << a.error << "\n" << text;
+        ASSERT_TRUE(b.start(text, loop)) << b.error;
+        std::mt19937 inputs(seed);
+        for (int step = 1; step <= 30; ++step) {
+            std::string in = "i=" + std::to_string((int)(inputs() % 41) - 20) +
+                             " j=" + std::to_string((int)(inputs() % 7) - 3) + " x=" +
+                             std::to_string((int)(inputs() % 9) - 4) + ".25 b=" +
+                             std::to_string(inputs() % 2) + " c=" + std::to_string(inputs() % 2);
+            std::string ra = a.step(in), rb = b.step(in);
+            ASSERT_EQ(ra, rb) << "seed " << seed << ", step " << step << "\n" << text;
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 40 * 30);
+}
