@@ -1,5 +1,6 @@
 // The `sim' subcommands that run many steps and write traces: run, trace;
 // the Tcl channels they read and write.
+#include <cmath>
 #include <cstring>
 
 #include "corvel/symbols.h"
@@ -90,6 +91,56 @@ bool kept_range(SimCall& c, const History& h, const char* from_text, const char*
                            ")");
     return false;
 }
+
+// One bin of `sim history -every': what its steps hold, summed up. Values
+// are ordered by their word: bools, ints and enumerations (by place) as
+// integers, reals as doubles with -0.0 below 0.0 and NaN above all,
+// external values in the order the run first met their texts.
+class BinSummary {
+public:
+    explicit BinSummary(Kind kind) : _kind(kind) {}
+    void add(Presence p, Val v) {
+        if (p == NIL) _nil = true;
+        if (p != PRESENT) {
+            _other = true;
+            return;
+        }
+        if (!_present) {
+            _least = _greatest = v;
+        } else {
+            if (!same(v, _least)) _several = true;  // NaNs: neither is less
+            if (less(v, _least)) _least = v;
+            if (less(_greatest, v)) _greatest = v;
+        }
+        _present = true;
+    }
+    // p (one present value throughout), n (none present, some nil), a (all
+    // absent) or m (some present, and several values or steps not present).
+    char state() const {
+        if (!_present) return _nil ? 'n' : 'a';
+        return _other || _several ? 'm' : 'p';
+    }
+    Val least() const { return _least; }
+    Val greatest() const { return _greatest; }
+
+private:
+    bool less(Val a, Val b) const {
+        if (_kind != Kind::REAL) return a.i < b.i;
+        return a.r < b.r || (std::isnan(b.r) && !std::isnan(a.r)) ||
+               (a.r == b.r && std::signbit(a.r) && !std::signbit(b.r));
+    }
+    // The same value: the same word (so NaN is NaN, and -0.0 is not 0.0).
+    bool same(Val a, Val b) const {
+        if (_kind != Kind::REAL) return a.i == b.i;
+        uint64_t x = 0, y = 0;
+        memcpy(&x, &a.r, sizeof x);
+        memcpy(&y, &b.r, sizeof y);
+        return x == y;
+    }
+    Kind _kind;
+    bool _present = false, _nil = false, _other = false, _several = false;
+    Val _least{}, _greatest{};
+};
 
 }  // namespace
 
@@ -250,17 +301,28 @@ int sim_trace(SimCall& c) {
     return TCL_OK;
 }
 
-// sim history NAME ?-from I? ?-to J?: {STATES VALUES}, a character a step
-// (p present, n nil, a absent) and the values of the present steps.
+// sim history NAME ?-from I? ?-to J? ?-every K?: {STATES VALUES}, a
+// character a step (p present, n nil, a absent) and the values of the
+// present steps; with -every, a character a bin of K steps (the last one
+// may have fewer; BinSummary says which character) and the value of each p
+// bin, the least and greatest of each m bin. A chronogram asks for bins
+// a few pixels wide, whatever the steps in sight. Ints, bools and reals
+// come as numbers (Tcl writes them as the codec does), so that a script
+// computes with them without reading them back.
 int sim_history(SimCall& c) {
-    static const std::vector<OptionSpec> table = {{"-from", true, true}, {"-to", true, true}};
-    const char* usage = "NAME ?-from I? ?-to J?";
+    static const std::vector<OptionSpec> table = {
+        {"-from", true, true}, {"-to", true, true}, {"-every", true, true}};
+    const char* usage = "NAME ?-from I? ?-to J? ?-every K?";
     if (c.count < 1) return c.usage(usage);
     const char* name = c.args[0];
     ++c.args;
     --c.count;
     OptionWords w;
     if (!c.options(table, usage, &w)) return TCL_ERROR;
+    long long every = 1;
+    if (w.given(2) && !c.count_of("-every", w.value[2], &every)) return TCL_ERROR;
+    if (every == 0)
+        return c.error({"USAGE"}, std::string("-every wants a count, not '") + w.value[2] + "'");
     Simulation& s = c.simulation();
     if (!s.engine) return c.error({"NORUN"}, "no run: sim reset first");
     std::shared_ptr<Engine> engine = s.engine;
@@ -275,13 +337,27 @@ int sim_history(SimCall& c) {
     long long from = 0, to = 0;
     if (!kept_range(c, h, w.value[0], w.value[1], &from, &to)) return TCL_ERROR;
     const SimType& type = engine->type_of((uint32_t)index);
+    auto number = [&](Val v) -> Tcl_Obj* {
+        switch (type.kind) {
+            case Kind::BOOL:
+            case Kind::INT: return Tcl_NewIntObj(v.i);
+            case Kind::REAL: return Tcl_NewDoubleObj(v.r);
+            default: return c.value_obj(*engine, type, v);
+        }
+    };
     std::string states;
     Tcl_Obj* values = Tcl_NewListObj(0, nullptr);
-    for (long long step = from; step <= to; ++step) {
-        Val v{};
-        Presence p = h.at((uint64_t)step, (size_t)column, &v);
-        states += p == PRESENT ? 'p' : p == NIL ? 'n' : 'a';
-        if (p == PRESENT) Tcl_ListObjAppendElement(nullptr, values, c.value_obj(*engine, type, v));
+    for (long long start = from; start <= to;) {
+        long long end = to - start < every ? to : start + every - 1;  // no overflow
+        BinSummary bin(type.kind);
+        h.scan((uint64_t)start, (uint64_t)end, (size_t)column,
+               [&bin](Presence p, Val v) { bin.add(p, v); });
+        char state = bin.state();
+        states += state;
+        if (state == 'p' || state == 'm')
+            Tcl_ListObjAppendElement(nullptr, values, number(bin.least()));
+        if (state == 'm') Tcl_ListObjAppendElement(nullptr, values, number(bin.greatest()));
+        start = end + 1;
     }
     Tcl_Obj* pair[2] = {Tcl_NewStringObj(states.data(), (int)states.size()), values};
     Tcl_SetObjResult(c.obj->owner->interp, Tcl_NewListObj(2, pair));

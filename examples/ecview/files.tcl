@@ -25,6 +25,7 @@ proc ecview::reload {} {
 
 proc ecview::drop_program {} {
     variable prog
+    stop_run
     if {$prog ne ""} { rename $prog "" }
     set prog ""
 }
@@ -116,6 +117,7 @@ proc ecview::open_file {path {keep 0}} {
     say "[file tail $file]: shown in $loadTime ms"
     show_counts
 
+    sim_program $keep
     run_in_background {count_equations fill_info check_task}
     if {$wasSelected ne "" && [info exists kindOf($wasSelected)]} { select $wasSelected 0 }
     return 1
@@ -171,6 +173,7 @@ proc ecview::load_failed {path code} {
     variable W
     drop_program
     reset_views 1
+    sim_program 1
     lassign [load_error_text $path $code] message line column
     set_text $W(source) [read_source $path]
     variable sourceShown 1

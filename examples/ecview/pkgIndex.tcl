@@ -5,7 +5,8 @@ package ifneeded vtable 1.0 [list source [file join $dir vtable.tcl]]
 package ifneeded ecview 1.0 [list apply {{dir} {
     package require Tk 8.6
     package require vtable 1.0
-    foreach part {state background textpane table uses diagnostics expression files window} {
+    foreach part {state background textpane table uses diagnostics expression files
+                  chrono chronodraw simpane simrun simfiles window} {
         uplevel #0 [list source [file join $dir $part.tcl]]
     }
     package provide ecview 1.0

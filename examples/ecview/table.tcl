@@ -1,6 +1,7 @@
 # table.tcl: the table of variables and constants (name, kind, type, clock,
-# line of the declaration) with the filter above it: a click on a heading
-# sorts, the filter narrows the rows as one types.
+# line of the declaration, value at the chronogram's cursor) with the
+# filter above it: a click on a heading sorts, the filter narrows the rows
+# as one types, a double click watches the variable in the chronogram.
 namespace eval ecview {
     variable order {}           ;# names in the table's sort order
     variable sortColumn ""
@@ -23,12 +24,13 @@ proc ecview::build_table {f} {
     pack $f.bar -side top -fill x -pady 2
     set T(vars) [vtable::create $f.vars {
         {name name w 220 1} {kind kind w 60 0} {type type w 70 0}
-        {clock clock w 60 0} {line line e 60 0}
+        {clock clock w 60 0} {line line e 60 0} {value value w 80 0}
     } ecview::var_row ecview::table_clicked]
     set W(vars) $T(vars).tv
     foreach c {name kind type clock line} {
         $W(vars) heading $c -command [list ecview::sort_click $c]
     }
+    bind $W(vars) <Double-Button-1> {ecview::lane_add [ecview::selected]}
     pack $T(vars) -fill both -expand 1
     # The filter applies once the keystrokes of a burst are in.
     trace add variable ecview::filterText write {apply {args {
@@ -61,7 +63,7 @@ proc ecview::var_row {name} {
     variable info
     if {![info exists info($name)]} { fetch_info $name }
     lassign $info($name) kind type clock line
-    list $name $kind $type $clock $line
+    list $name $kind $type $clock $line [value_at $name [cursor_step]]
 }
 
 # The table's columns beyond name and kind, for every name (a background

@@ -25,6 +25,18 @@ public:
     uint64_t first() const { return _last + 1 - _count; }  // step numbers kept
     uint64_t last() const { return _last; }
     Presence at(uint64_t step, size_t column, Val* v) const;
+    // Calls visit(presence, value) for the kept steps from..to of a column,
+    // in order: a walk over the rows without a division per step.
+    template <class Visit>
+    void scan(uint64_t from, uint64_t to, size_t column, Visit&& visit) const {
+        if (from > to) return;
+        size_t n = _vars.size();
+        size_t row = (_next + _capacity - 1 - (size_t)(_last - from)) % _capacity;
+        for (uint64_t step = from; step <= to; ++step) {
+            visit((Presence)_presence[row * n + column], _values[row * n + column]);
+            if (++row == _capacity) row = 0;
+        }
+    }
 
 private:
     std::vector<uint32_t> _vars;
