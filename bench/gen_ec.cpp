@@ -28,20 +28,9 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
+#include "rng.h"
 
-// xorshift64*: small, deterministic, the same on every platform.
-struct Rng {
-    std::uint64_t s;
-    explicit Rng(std::uint64_t seed) : s(seed * 2685821657736338717ULL + 1) {}
-    std::uint64_t next() {
-        s ^= s >> 12;
-        s ^= s << 25;
-        s ^= s >> 27;
-        return s * 2685821657736338717ULL;
-    }
-    long below(long n) { return static_cast<long>(next() % static_cast<std::uint64_t>(n)); }
-};
+namespace {
 
 // Local i has the kind i % 8; every kind has a fixed type (and clock).
 enum Kind { INT_A, BOOL_A, REAL_A, INT_B, COLOR, INT_WHEN, BOOL_B, INT_C };

@@ -27,19 +27,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "rng.h"
 
-struct Rng {
-    std::uint64_t s;
-    explicit Rng(std::uint64_t seed) : s(seed * 2685821657736338717ULL + 1) {}
-    std::uint64_t next() {
-        s ^= s >> 12;
-        s ^= s << 25;
-        s ^= s >> 27;
-        return s * 2685821657736338717ULL;
-    }
-    long below(long n) { return static_cast<long>(next() % static_cast<std::uint64_t>(n)); }
-};
+namespace {
 
 enum Kind { INT_A, BOOL_A, REAL, INT_B, COUNT, BOOL_B, KINDS };
 

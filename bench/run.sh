@@ -12,22 +12,8 @@
 # 10000 100000 1000000. Every figure is the median of RUNS fresh processes
 # (default 5, 3 from 1,000,000 up), pinned to one core.
 set -eu
-src=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$src/build-bench}
-[ $# -gt 0 ] && shift
-sizes=${*:-10000 100000 1000000}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON >/dev/null
-fi
-cmake --build "$build" -j2 --target zindle gen_ec fgetc_scan >/dev/null
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-: "${LUSTRE_INSTALL:=$tmp}"
-export LUSTRE_INSTALL
-x=""
-[ -z "${DISPLAY:-}" ] && x="xvfb-run -a"
-
-median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+targets="zindle gen_ec fgetc_scan"
+. "$(dirname "$0")/common.sh"
 base_run() {
     [ -n "${BASE_LIB:-}" ] || return 0
     $x taskset -c 0 tclsh "$src/bench/load_bench.tcl" "$BASE_LIB" "$tmp/p.ec" "$tmp/d.lus" load \

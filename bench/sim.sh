@@ -11,21 +11,8 @@
 # gcc -O2 -fwrapv up to FLOOR_MAX equations (default 100000), and its ratio.
 # Last, sim step from Tcl on examples/counter.ec (microseconds per call).
 set -eu
-src=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$src/build-bench}
-[ $# -gt 0 ] && shift
-sizes=${*:-10000 100000 1000000}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZINDLE_BENCH=ON >/dev/null
-fi
-cmake --build "$build" -j2 --target zindle gen_run >/dev/null
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-: "${LUSTRE_INSTALL:=$tmp}"
-export LUSTRE_INSTALL
-x=""
-[ -z "${DISPLAY:-}" ] && x="xvfb-run -a"
-median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+targets="zindle gen_run"
+. "$(dirname "$0")/common.sh"
 
 printf '%9s %7s %7s %6s %7s %8s %8s %6s\n' N load reset rs/ld B/eq ns/eq floor_ns ratio
 for n in $sizes; do

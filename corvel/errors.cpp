@@ -1,6 +1,7 @@
 // Diagnostics on standard error. Reports do not flush by themselves: the
 // exits go through exit(), which flushes; traces flush at once.
 #include "corvel/errors.h"
+#include "corvel/with_args.h"
 
 #include <unistd.h>
 #include <cstdarg>
@@ -39,22 +40,12 @@ static void print_trace(const char* format, va_list args) {
 int Verbose() { return VERBOSE; }
 
 int Verbose(const char* format, ...) {
-    if (VERBOSE != 0) {
-        va_list args;
-        va_start(args, format);
-        print_trace(format, args);
-        va_end(args);
-    }
+    if (VERBOSE != 0) WITH_ARGS(format, print_trace(format, args));
     return VERBOSE;
 }
 
 int Verbose(int level, const char* format, ...) {
-    if (level <= VERBOSE) {
-        va_list args;
-        va_start(args, format);
-        print_trace(format, args);
-        va_end(args);
-    }
+    if (level <= VERBOSE) WITH_ARGS(format, print_trace(format, args));
     return VERBOSE;
 }
 
@@ -80,18 +71,12 @@ static void report(const char* header, const char* format, va_list args) {
 }
 
 void ierror(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    vfprintf(stderr, format, args);
-    va_end(args);
+    WITH_ARGS(format, vfprintf(stderr, format, args));
     fflush(stderr);
 }
 
 void IError(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    report("Sorry, Internal Error :\n", format, args);
-    va_end(args);
+    WITH_ARGS(format, report("Sorry, Internal Error :\n", format, args));
     exit(1);
 }
 
@@ -102,25 +87,14 @@ static void tool_report(const char* kind, const char* format, va_list args) {
 }
 
 void Error(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    tool_report("Error", format, args);
-    va_end(args);
+    WITH_ARGS(format, tool_report("Error", format, args));
     exit(1);
 }
 
-void Warning(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    tool_report("Warning", format, args);
-    va_end(args);
-}
+void Warning(const char* format, ...) { WITH_ARGS(format, tool_report("Warning", format, args)); }
 
 void GError(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    vfprintf(stderr, format, args);
-    va_end(args);
+    WITH_ARGS(format, vfprintf(stderr, format, args));
     nb_global_error++;
 }
 

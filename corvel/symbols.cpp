@@ -5,6 +5,7 @@
 
 #include "corvel/format.h"
 #include "corvel/text_hash.h"
+#include "corvel/with_args.h"
 
 // ---------------------------------------------------------------- hashing
 
@@ -247,37 +248,28 @@ int SymbolTable::lookup(const char* format, va_list args) {
 }
 
 int SymbolTable::add(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int id = intern(format, args);
-    va_end(args);
+    int id = 0;
+    WITH_ARGS(format, id = intern(format, args));
     return id;
 }
 
 int SymbolTable::vadd(const char* format, va_list args) { return intern(format, args); }
 
 int SymbolTable::find(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int id = lookup(format, args);
-    va_end(args);
+    int id = 0;
+    WITH_ARGS(format, id = lookup(format, args));
     return id;
 }
 
 int SymbolTable::find_then_add(int* id, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
     int before = count();
-    *id = intern(format, args);
-    va_end(args);
+    WITH_ARGS(format, *id = intern(format, args));
     return count() == before ? 1 : 0;
 }
 
 int SymbolTable::find_then_get(int* id, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    int found = lookup(format, args);
-    va_end(args);
+    int found = 0;
+    WITH_ARGS(format, found = lookup(format, args));
     if (found) *id = found;
     return found ? 1 : 0;
 }

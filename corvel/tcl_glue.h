@@ -66,6 +66,24 @@ private:
     const char* _fault = nullptr;
 };
 
+// The elements of a Tcl list, held while they are read.
+class SplitList {
+public:
+    SplitList() = default;
+    ~SplitList() {
+        if (items) Tcl_Free(reinterpret_cast<char*>(const_cast<char**>(items)));
+    }
+    SplitList(const SplitList&) = delete;
+    SplitList& operator=(const SplitList&) = delete;
+    // Splits text (false, with the error in interp's result, when it is
+    // not a list).
+    bool split(Tcl_Interp* interp, const char* text) {
+        return Tcl_SplitList(interp, text, &count, &items) == TCL_OK;
+    }
+    int count = 0;
+    const char** items = nullptr;
+};
+
 // Notes what descriptor 1 is when the module is first loaded.
 void remember_stdout();
 

@@ -118,22 +118,27 @@ void Checker::read_notes() {
             continue;
         }
         std::string who = quoted(n.subject);
+        // The notes that are errors of their own: their code, and the words
+        // around the name.
+        static const struct {
+            ReadNoteKind kind;
+            const char *code, *before, *after;
+        } errors[] = {{NOTE_UNDECLARED, "undeclared", "", " is not declared"},
+                      {NOTE_UNDECLARED_TYPE, "undeclared", "type ", " is not declared"},
+                      {NOTE_UNDECLARED_FUNCTION, "undeclared", "function ", " is not declared"},
+                      {NOTE_UNDECLARED_VARIABLE, "undeclared", "",
+                       " is not declared: its equation defines nothing"},
+                      {NOTE_REDECLARED, "redeclared", "", " is declared twice"},
+                      {NOTE_REDECLARED_TYPE, "redeclared", "type ", " is declared twice"},
+                      {NOTE_REDEFINED, "redefined", "", " has a second equation"}};
+        bool said = false;
+        for (const auto& error : errors) {
+            if (error.kind != n.kind) continue;
+            add(true, n.pos, error.code, n.subject, error.before + who + error.after);
+            said = true;
+        }
+        if (said) continue;
         switch (n.kind) {
-            case NOTE_UNDECLARED:
-                add(true, n.pos, "undeclared", n.subject, who + " is not declared");
-                break;
-            case NOTE_UNDECLARED_TYPE:
-                add(true, n.pos, "undeclared", n.subject, "type " + who + " is not declared");
-                break;
-            case NOTE_REDECLARED:
-                add(true, n.pos, "redeclared", n.subject, who + " is declared twice");
-                break;
-            case NOTE_REDECLARED_TYPE:
-                add(true, n.pos, "redeclared", n.subject, "type " + who + " is declared twice");
-                break;
-            case NOTE_REDEFINED:
-                add(true, n.pos, "redefined", n.subject, who + " has a second equation");
-                break;
             case NOTE_NOT_DEFINABLE: {
                 IdentInfo* info = _prg->get_ident_info(n.subject);
                 bool input = info && info->ident_mode() == INPUT_m;
@@ -141,19 +146,10 @@ void Checker::read_notes() {
                     who + (input ? " is an input" : " is a constant") + ": it has no equation");
                 break;
             }
-            case NOTE_UNDECLARED_FUNCTION:
-                add(true, n.pos, "undeclared", n.subject, "function " + who + " is not declared");
-                break;
-            case NOTE_READ:
-            case NOTE_TRAILING:
-            case NOTE_PASSED: break;
-            case NOTE_UNDECLARED_VARIABLE:
-                add(true, n.pos, "undeclared", n.subject,
-                    who + " is not declared: its equation defines nothing");
-                break;
             case NOTE_CLOCKED:  // a clock counts as read (check-clocks.cpp checks it)
                 if (n.other > 0 && (size_t)n.other < _symbols) mark_used((size_t)n.other);
                 break;
+            default: break;
         }
     }
 }

@@ -39,6 +39,11 @@ const char* kind_of(IdentMode mode) {
     }
 }
 
+// Whether the variable is one an equation defines (an output or a local).
+bool has_equation(const IdentInfo* info) {
+    return info->ident_mode() == OUTPUT_m || info->ident_mode() == LOCAL_m;
+}
+
 }  // namespace
 
 // An expression as the dump writes it, on one line.
@@ -106,11 +111,10 @@ int EcPrgVar::var(const Operation& op, int, const char** parameters) {
     int clock = info->clock();
     put_pair(dict, "clock",
              text_obj(clock > 0 && clock != prg->base_clock() ? (*symbols)[clock] : ""));
-    bool defined = info->ident_mode() == OUTPUT_m || info->ident_mode() == LOCAL_m;
-    Exp* rhs = defined ? info->right_side() : nullptr;
+    Exp* rhs = has_equation(info) ? info->right_side() : nullptr;
     put_pair(dict, "equation", text_obj(rhs ? expression_text(rhs) : ""));
     Tcl_Obj* tuple = Tcl_NewListObj(0, nullptr);
-    for (IntList* m = defined ? info->tuple_members() : nullptr; m; m = m->tail())
+    for (IntList* m = has_equation(info) ? info->tuple_members() : nullptr; m; m = m->tail())
         Tcl_ListObjAppendElement(nullptr, tuple, text_obj((*symbols)[m->head()]));
     put_pair(dict, "tuple", tuple);
     put_pair(dict, "line", Tcl_NewIntObj(prg->source().at(info->pos()).line));
@@ -191,9 +195,8 @@ int EcPrgVar::deps(const Operation& op, int, const char** parameters) {
     IdentInfo* info = named_variable(op, parameters[0]);
     if (!info) return TCL_ERROR;
     std::unordered_set<int> seen;
-    bool defined = info->ident_mode() == OUTPUT_m || info->ident_mode() == LOCAL_m;
     Tcl_Obj* result = Tcl_NewListObj(0, nullptr);
-    for_each_read(defined ? info->right_side() : nullptr, [&](int id, bool) {
+    for_each_read(has_equation(info) ? info->right_side() : nullptr, [&](int id, bool) {
         IdentInfo* read = prg->get_ident_info(id);
         if (read && kind_of(read->ident_mode()) && seen.insert(id).second)
             Tcl_ListObjAppendElement(nullptr, result, text_obj((*symbols)[id]));

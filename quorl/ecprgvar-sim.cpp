@@ -179,13 +179,10 @@ int sim_reset(SimCall& c) {
         if (strcmp(w.value[3], "all") == 0) {
             options.record_all = true;
         } else {
-            int n = 0;
-            const char** names = nullptr;
-            if (Tcl_SplitList(c.obj->owner->interp, w.value[3], &n, &names) != TCL_OK)
-                return c.usage(RESET_USAGE);
-            std::unique_ptr<const char*, void (*)(const char**)> hold(
-                names, [](const char** p) { Tcl_Free(reinterpret_cast<char*>(p)); });
-            for (int k = 0; k < n; ++k) {
+            SplitList list;
+            if (!list.split(c.obj->owner->interp, w.value[3])) return c.usage(RESET_USAGE);
+            const char** names = list.items;
+            for (int k = 0; k < list.count; ++k) {
                 int id = c.symbol(names[k]);
                 IdentInfo* info = id ? c.obj->prg->get_ident_info(id) : nullptr;
                 IdentMode m = info ? info->ident_mode() : USR_CONST_m;

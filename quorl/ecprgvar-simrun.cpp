@@ -146,10 +146,8 @@ private:
 
 // sim run ?-steps N? ?-inputs CHANNEL ?-format csv|rif?? ?-until EXPRESSION?
 int sim_run(SimCall& c) {
-    static const std::vector<OptionSpec> table = {{"-steps", true, true},
-                                                  {"-inputs", true, true},
-                                                  {"-format", true, true},
-                                                  {"-until", true, true}};
+    static const std::vector<OptionSpec> table = {
+        {"-steps", true, true}, {"-inputs", true, true}, {"-format", true, true}, {"-until", true, true}};
     const char* usage = "?-steps N? ?-inputs CHANNEL ?-format csv|rif?? ?-until EXPRESSION?";
     OptionWords w;
     if (!c.options(table, usage, &w)) return TCL_ERROR;
@@ -236,10 +234,8 @@ int sim_run(SimCall& c) {
 
 // sim trace ?-format csv|rif|vcd? ?-vars NAMES? ?-from I? ?-to J? ?-channel CHAN?
 int sim_trace(SimCall& c) {
-    static const std::vector<OptionSpec> table = {{"-format", true, true},
-                                                  {"-vars", true, true},
-                                                  {"-from", true, true},
-                                                  {"-to", true, true},
+    static const std::vector<OptionSpec> table = {{"-format", true, true}, {"-vars", true, true},
+                                                  {"-from", true, true},   {"-to", true, true},
                                                   {"-channel", true, true}};
     const char* usage = "?-format csv|rif|vcd? ?-vars NAMES? ?-from I? ?-to J? ?-channel CHAN?";
     OptionWords w;
@@ -260,13 +256,10 @@ int sim_trace(SimCall& c) {
                                 (size_t)h.column_of(var)});
     };
     if (w.given(1)) {
-        int n = 0;
-        const char** names = nullptr;
-        if (Tcl_SplitList(c.obj->owner->interp, w.value[1], &n, &names) != TCL_OK)
-            return c.usage(usage);
-        std::unique_ptr<const char*, void (*)(const char**)> hold(
-            names, [](const char** p) { Tcl_Free(reinterpret_cast<char*>(p)); });
-        for (int k = 0; k < n; ++k) {
+        SplitList list;
+        if (!list.split(c.obj->owner->interp, w.value[1])) return c.usage(usage);
+        const char** names = list.items;
+        for (int k = 0; k < list.count; ++k) {
             int id = c.symbol(names[k]);
             int index = id ? engine->var_index(id) : -1;
             if (index < 0)

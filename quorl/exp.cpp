@@ -76,6 +76,10 @@ struct Exp::Linear {
     int iconst = 0;
     Fract* fcoefs = nullptr;
     Fract fconst;
+    Linear(int* coefs, int constant) : icoefs(coefs), iconst(constant) {}
+    Linear(Fract* coefs, Fract constant) : fcoefs(coefs), fconst(constant) {}
+    Linear(const Linear&) = delete;
+    Linear& operator=(const Linear&) = delete;
     ~Linear() {
         delete[] icoefs;
         delete[] fcoefs;
@@ -154,26 +158,18 @@ static T* copy_coefficients(int count, const T* coefs) {
 }
 
 Exp::Exp(ExpNature n, int count, Exp** ops, Fract* coefs, Fract constant) {
-    ExpInit();
-    _shape.nature = n;
-    std::unique_ptr<Linear> lin(new Linear);
-    lin->fconst = constant;
-    lin->fcoefs = copy_coefficients(count, coefs);
-    set_linear(count, ops, lin.release());
+    init_linear(n, count, ops, new Linear(copy_coefficients(count, coefs), constant));
 }
 
 Exp::Exp(ExpNature n, int count, Exp** ops, const int* coefs, int constant) {
-    ExpInit();
-    _shape.nature = n;
-    std::unique_ptr<Linear> lin(new Linear);
-    lin->iconst = constant;
-    lin->icoefs = copy_coefficients(count, coefs);
-    set_linear(count, ops, lin.release());
+    init_linear(n, count, ops, new Linear(copy_coefficients(count, coefs), constant));
 }
 
 // Takes lin; the operands go to the heap, so that lin has its word of _ops.
-void Exp::set_linear(int count, Exp** ops, Linear* lin) {
+void Exp::init_linear(ExpNature n, int count, Exp** ops, Linear* lin) {
     std::unique_ptr<Linear> owner(lin);
+    ExpInit();
+    _shape.nature = n;
     _shape.lin_node = true;
     set_operands(count, ops);
     _ops.h.lin = owner.release();

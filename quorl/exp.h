@@ -167,7 +167,7 @@ private:
     static const int kInline = 2;  // operands stored in the node itself
     void set_operands(int count, Exp* const* ops);
     struct Linear;
-    void set_linear(int count, Exp** ops, Linear* lin);
+    void init_linear(ExpNature n, int count, Exp** ops, Linear* lin);
     // A linear combination keeps its operands on the heap, so that the
     // second word of _ops holds its coefficients.
     bool uses_heap() const { return _shape.arity > kInline || _shape.lin_node; }

@@ -58,6 +58,14 @@ Op real_op(int n) {
 }
 
 
+// The nil level of the value an if (or ->) selects: an if's is its
+// condition's or its sides'; a ->'s its left side's at the first instant
+// (level 1 at most), its right side's after.
+uint8_t selection_level(int n, const Res& cond, const Res& first, const Res& second) {
+    if (n == ARROW_n) return second.level >= 2 ? second.level : std::min<uint8_t>(first.level, 1);
+    return std::max({cond.level, first.level, second.level});
+}
+
 }  // namespace
 
 bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dsts,
@@ -242,9 +250,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                         std::vector<Res> r;
                         for (size_t i = 0; i < k; ++i) {
                             Res a = res[f.base + 1 + i], b = res[f.base + 1 + k + i];
-                            uint8_t level = n == ARROW_n
-                                                ? (b.level >= 2 ? b.level : std::min<uint8_t>(a.level, 1))
-                                                : std::max({cond.level, a.level, b.level});
+                            uint8_t level = selection_level(n, cond, a, b);
                             bool nil = cond.level || a.level || b.level;
                             uint32_t d = target(f, i);
                             if (nil) {
@@ -296,10 +302,7 @@ bool Compiler::expression(Exp* root, int clock, const std::vector<uint32_t>& dst
                 std::vector<Res> r;
                 for (size_t i = 0; i < k; ++i) {
                     Res a = res[f.base + 1 + i], b = res[f.base + 1 + k + i];
-                    uint8_t level = n == ARROW_n
-                                        ? (b.level >= 2 ? b.level : std::min<uint8_t>(a.level, 1))
-                                        : std::max({cond.level, a.level, b.level});
-                    r.push_back(Res{pool[(size_t)f.dst + i], level, a.kind});
+                    r.push_back(Res{pool[(size_t)f.dst + i], selection_level(n, cond, a, b), a.kind});
                 }
                 finishv(r.data(), r.size());
                 continue;

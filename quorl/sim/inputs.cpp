@@ -152,6 +152,11 @@ int InputReader::header(std::string* input, std::string* why) {
                 *why = where() + "'" + n + "' is not an input";
                 return -1;
             }
+            if (place >= 0 && std::find(_columns.begin(), _columns.end(), place) != _columns.end()) {
+                *input = n;
+                *why = where() + "'" + n + "' is named twice";
+                return -1;
+            }
             _columns.push_back(place);
         }
         _started = true;
@@ -195,6 +200,7 @@ int InputReader::rif_step(StepInputs* row, std::string* input, std::string* why)
     _have_step = false;
     std::vector<std::string> values;
     bool stop = false;
+    long last = _line;  // the last line that gave values
     while (!stop && values.size() < _columns.size() && line(&text)) {
         for (const std::string& w : rif_words(text)) {
             if (w[0] == '#') {
@@ -203,11 +209,12 @@ int InputReader::rif_step(StepInputs* row, std::string* input, std::string* why)
                 break;
             }
             values.push_back(w);
+            last = _line;
         }
     }
-    if (values.size() < _columns.size()) {
+    if (values.size() != _columns.size()) {
         *input = "";
-        *why = where() + std::to_string(values.size()) + " values for " +
+        *why = "line " + std::to_string(last) + ": " + std::to_string(values.size()) + " values for " +
                std::to_string(_columns.size()) + " inputs";
         return -1;
     }

@@ -98,6 +98,20 @@ RunFault run_code(const Code& code, const Ins* ins, const Frames& f, Outside* ou
 #define RA (C[ip->a].r)
 #define RB (C[ip->b].r)
 #define SLOT(x) ((x) & ~kNilFlag)
+// The six comparisons of ints (T = I) or reals (T = R).
+#define COMPARISONS(T)                       \
+    L_##T##EQ : C[ip->d].i = T##A == T##B;   \
+    NEXT();                                  \
+    L_##T##NE : C[ip->d].i = T##A != T##B;   \
+    NEXT();                                  \
+    L_##T##LT : C[ip->d].i = T##A < T##B;    \
+    NEXT();                                  \
+    L_##T##LE : C[ip->d].i = T##A <= T##B;   \
+    NEXT();                                  \
+    L_##T##GT : C[ip->d].i = T##A > T##B;    \
+    NEXT();                                  \
+    L_##T##GE : C[ip->d].i = T##A >= T##B;   \
+    NEXT();
 
     DISPATCH();
 L_MOV:
@@ -206,24 +220,7 @@ L_IPOWO: {
     C[ip->d].i = r;
     NEXT();
 }
-L_IEQ:
-    C[ip->d].i = IA == IB;
-    NEXT();
-L_INE:
-    C[ip->d].i = IA != IB;
-    NEXT();
-L_ILT:
-    C[ip->d].i = IA < IB;
-    NEXT();
-L_ILE:
-    C[ip->d].i = IA <= IB;
-    NEXT();
-L_IGT:
-    C[ip->d].i = IA > IB;
-    NEXT();
-L_IGE:
-    C[ip->d].i = IA >= IB;
-    NEXT();
+    COMPARISONS(I)
 L_RADD:
     C[ip->d].r = RA + RB;
     NEXT();
@@ -242,24 +239,7 @@ L_RNEG:
 L_RPOW:
     C[ip->d].r = std::pow(RA, RB);
     NEXT();
-L_REQ:
-    C[ip->d].i = RA == RB;
-    NEXT();
-L_RNE:
-    C[ip->d].i = RA != RB;
-    NEXT();
-L_RLT:
-    C[ip->d].i = RA < RB;
-    NEXT();
-L_RLE:
-    C[ip->d].i = RA <= RB;
-    NEXT();
-L_RGT:
-    C[ip->d].i = RA > RB;
-    NEXT();
-L_RGE:
-    C[ip->d].i = RA >= RB;
-    NEXT();
+    COMPARISONS(R)
 L_I2R:
     C[ip->d].r = (double)IA;
     NEXT();
@@ -376,4 +356,5 @@ failed:
 #undef RA
 #undef RB
 #undef SLOT
+#undef COMPARISONS
 }

@@ -77,14 +77,7 @@ private:
     void iload(int r, uint32_t slot) {
         if (ireg(slot) != r) a.mov32(r, isrc(slot));
     }
-    void istore(uint32_t slot, int r) {
-        written(slot, false);
-        if (ireg(slot) == r) return;
-        if (ireg(slot) >= 0)
-            a.mov32(ireg(slot), Opnd::r(r));
-        else
-            a.store32(cur(slot), r);
-    }
+    void istore(uint32_t slot, int r) { store(slot, r, false); }
     // The register an int instruction computes in: the destination's own
     // when none of `others' is in it; else the first operand's, a temporary
     // the instruction is the last to read; else rax.
@@ -110,13 +103,21 @@ private:
         a.movsd_load(x, xreg(slot) >= 0 ? Opnd::r(xreg(slot)) : cur(slot));
     }
     Opnd rsrc(uint32_t slot) const { return xreg(slot) >= 0 ? Opnd::r(xreg(slot)) : cur(slot); }
-    void rstore(uint32_t slot, int x) {
-        written(slot, true);
-        if (xreg(slot) == x) return;
-        if (xreg(slot) >= 0)
-            a.movsd_load(xreg(slot), Opnd::r(x));
+    void rstore(uint32_t slot, int x) { store(slot, x, true); }
+    // slot := register r (an xmm register for a real): into the slot's own
+    // register when it has one, else its frame.
+    void store(uint32_t slot, int r, bool real) {
+        written(slot, real);
+        int home = real ? xreg(slot) : ireg(slot);
+        if (home == r) return;
+        if (home >= 0 && real)
+            a.movsd_load(home, Opnd::r(r));
+        else if (home >= 0)
+            a.mov32(home, Opnd::r(r));
+        else if (real)
+            a.movsd_store(cur(slot), r);
         else
-            a.movsd_store(cur(slot), x);
+            a.store32(cur(slot), r);
     }
     // A real's 64 bits in a general register, and back.
     void rbits_load(int r, uint32_t slot) {

@@ -103,25 +103,23 @@ public:
     enum Alu { ADD = 0, OR = 1, AND = 4, SUB = 5, XOR = 6, CMP = 7 };
     void alu32(Alu a, int dst, const Opnd& src) {
         if (src.kind == Opnd::IMM) {
-            bool small = src.disp >= -128 && src.disp <= 127;
-            op({}, false, {small ? 0x83 : 0x81}, a, Opnd::r(dst));
-            if (small)
-                byte(src.disp);
-            else
-                dword(src.disp);
+            op_imm(0x83, 0x81, a, Opnd::r(dst), src.disp);
         } else {
             static const int opcode[8] = {0x03, 0x0B, 0, 0, 0x23, 0x2B, 0x33, 0x3B};
             op({}, false, {opcode[a]}, dst, src);
         }
     }
-    void cmp32_imm(const Opnd& rm, int32_t v) {  // memory or register against an immediate
+    // An instruction with an immediate: the form with a sign-extended byte
+    // (opcode8) when v fits in one, else the form with four (opcode32).
+    void op_imm(int opcode8, int opcode32, int reg, const Opnd& rm, int32_t v) {
         bool small = v >= -128 && v <= 127;
-        op({}, false, {small ? 0x83 : 0x81}, CMP, rm);
+        op({}, false, {small ? opcode8 : opcode32}, reg, rm);
         if (small)
             byte(v);
         else
             dword(v);
     }
+    void cmp32_imm(const Opnd& rm, int32_t v) { op_imm(0x83, 0x81, CMP, rm, v); }  // rm - v
     void cmp8_imm(const Opnd& rm, int v) {
         op({}, false, {0x80}, 7, rm);
         byte(v);
@@ -132,14 +130,7 @@ public:
         else
             op({}, false, {0x0F, 0xAF}, dst, src);
     }
-    void imul32_imm(int dst, const Opnd& rm, int32_t v) {  // dst := rm * v
-        bool small = v >= -128 && v <= 127;
-        op({}, false, {small ? 0x6B : 0x69}, dst, rm);
-        if (small)
-            byte(v);
-        else
-            dword(v);
-    }
+    void imul32_imm(int dst, const Opnd& rm, int32_t v) { op_imm(0x6B, 0x69, dst, rm, v); }  // rm * v
     void cmp32_mem(const Opnd& m, int reg) { op({}, false, {0x39}, reg, m); }  // m - reg
     void neg32(int reg) { op({}, false, {0xF7}, 3, Opnd::r(reg)); }
     void cdq() { byte(0x99); }
