@@ -33,7 +33,8 @@ for n in $sizes; do
             | awk '{for (i = 1; i < NF; i += 2) print $i, $(i+1)}' >> "$tmp/res"
         if [ -x "$tmp/p" ] && [ "$n" -le "${FLOOR_MAX:-100000}" ]; then
             t0=$(date +%s.%N); taskset -c 0 "$tmp/p" "$steps" >/dev/null; t1=$(date +%s.%N)
-            echo "floor $(echo "($t1 - $t0) * 1e9 / $steps / $n" | bc -l)" >> "$tmp/res"
+            awk -v a="$t0" -v b="$t1" -v s="$steps" -v n="$n" \
+                'BEGIN { printf "floor %.6f\n", (b - a) * 1e9 / s / n }' >> "$tmp/res"
         fi
         i=$((i + 1))
     done
@@ -45,7 +46,7 @@ for n in $sizes; do
     rm -f "$tmp/p"
 done
 # sim step from Tcl on the counter: microseconds per call.
-LUSTRE_INSTALL=$LUSTRE_INSTALL $x taskset -c 0 tclsh - "$build/libzindle.so" "$src/examples/counter.ec" <<'TCL'
+cat > "$tmp/step.tcl" <<'TCL'
 package require Tk
 wm withdraw .
 load [lindex $argv 0] Quorl
@@ -55,3 +56,4 @@ p sim step {incr 1 reset 0}
 puts [format "\nsim step on counter.ec: %.2f us per call" [lindex [time {p sim step {incr 1}} 200000] 0]]
 exit 0
 TCL
+$x taskset -c 0 tclsh "$tmp/step.tcl" "$build/libzindle.so" "$src/examples/counter.ec"

@@ -432,6 +432,8 @@ std::vector<Diagnostic> Checker::run(long max_errors) {
     equations();
     causality();
     if (_warnings) unused();
+    if (std::none_of(_out.begin(), _out.end(), [](const Diagnostic& d) { return d.error; }))
+        _prg->note_well_formed();
     // Source order, those without position last, each kind in the order
     // found: sorted as keys (position, index), the diagnostics moved once.
     std::vector<uint64_t> order(_out.size());
@@ -466,5 +468,7 @@ std::string elided_chain(const std::vector<std::string>& items, const char* sepa
 }
 
 std::vector<Diagnostic> check_program(EcPrg* prg, bool warnings, long max_errors) {
+    // Errors only, of a program found without any and unchanged since.
+    if (!warnings && prg->known_well_formed()) return {};
     return Checker(prg, warnings).run(max_errors);
 }

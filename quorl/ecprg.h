@@ -107,6 +107,13 @@ public:
     // replaced counts one, so that what was built from the program (an
     // engine) knows when it is out of date.
     unsigned revision() const { return _revision; }
+    // Whether check found no error in the program as it stands: a check
+    // asked again of an unchanged program (each sim reset) is not redone.
+    bool known_well_formed() const { return _well_formed && _well_formed_at == _revision; }
+    void note_well_formed() {
+        _well_formed = true;
+        _well_formed_at = _revision;
+    }
 
     // ---- the lists, in declaration order
     const IdList& inputs() const { return _inputs; }
@@ -205,6 +212,8 @@ private:
     int _name = 0;
     int _base_clock = 0;
     unsigned _revision = 0;
+    bool _well_formed = false;
+    unsigned _well_formed_at = 0;
     char _error[1024] = {};
     std::vector<std::string> _error_code;
 
