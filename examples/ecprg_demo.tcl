@@ -29,6 +29,17 @@ demo dump
 flush stdout
 puts ""
 
+# ---------------------------------------------------------------- running it
+puts "\n== run counter.ec: sim step (an input not given keeps its value)"
+foreach inputs {{incr 1 reset 0} {} {incr 0} {incr 1} {reset 1} {reset 0}} {
+    set outputs [demo sim step $inputs]
+    puts [format "  step %d  %-18s -> %s" [demo sim instant] "{$inputs}" $outputs]
+}
+set made [demo sim run -steps 1000 -until {count = 5}]
+puts "sim run -steps 1000 -until {count = 5}: $made steps, count [demo sim value count] at step [demo sim instant]"
+puts "sim trace -from 1 -to 4 (CSV):"
+puts -nonewline [demo sim trace -from 1 -to 4]
+
 # ---------------------------------------------------------------- built from Tcl
 puts "\n== a node built from Tcl"
 ecprg built scale
