@@ -345,7 +345,7 @@ static void drop_equation(EcPrg* prg, IdentInfo* info) {
 // local, or of the members of a tuple, as eq checks it.
 int EcPrgVar::define(const Operation& op, int count, const char** parameters) {
     // The options stand before the last two words.
-    static const std::vector<OptionSpec> options = {{"-replace", false, true}};
+    static const std::vector<OptionRule> options = {{"-replace", false, true}};
     OptionWords given = read_options(options, count - 2, parameters, true);
     if (given.status != OptionWords::OK) return usage_error(op);
     bool replace = given.given(0);

@@ -13,7 +13,7 @@
 // check ?-max N? ?-warnings 0|1?: a limit below 1 would return the empty
 // list, which says "well formed", so it is refused.
 int EcPrgVar::check(const Operation& op, int count, const char** parameters) {
-    static const std::vector<OptionSpec> options = {{"-max", true, false},
+    static const std::vector<OptionRule> options = {{"-max", true, false},
                                                     {"-warnings", true, false}};
     OptionWords given = read_options(options, count, parameters, true);
     long max_errors = -1, warnings = 1;  // no limit, warnings

@@ -84,7 +84,7 @@ IdentInfo* EcPrgVar::named_variable(const Operation& op, const char* text) {
 int EcPrgVar::vars(const Operation& op, int count, const char** parameters) {
     const IdList* lists[] = {&prg->inputs(), &prg->outputs(), &prg->locals(), &prg->usr_consts()};
     const char* kinds[] = {"input", "output", "local", "const"};
-    static const std::vector<OptionSpec> options = {{"-kind", true, true}};
+    static const std::vector<OptionRule> options = {{"-kind", true, true}};
     OptionWords given = read_options(options, count, parameters, true);
     if (given.status != OptionWords::OK) return usage_error(op);
     int first = 0, last = 3;

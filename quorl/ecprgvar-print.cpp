@@ -41,9 +41,9 @@ struct Target {
 // once, and at most one file name (a file named like an option is written
 // ./-ec). The operation's row allows text one word: -ec or -places.
 bool parse_target(int count, const char** parameters, bool files, Target* t) {
-    static const std::vector<OptionSpec> dump_options = {{"-ec", false, true},
+    static const std::vector<OptionRule> dump_options = {{"-ec", false, true},
                                                          {"-channel", true, true}};
-    static const std::vector<OptionSpec> text_options = {{"-ec", false, true},
+    static const std::vector<OptionRule> text_options = {{"-ec", false, true},
                                                          {"-places", false, true}};
     OptionWords given = read_options(files ? dump_options : text_options, count, parameters, false);
     if (given.status != OptionWords::OK || given.positional.size() > (files ? 1u : 0u))

@@ -54,7 +54,7 @@ int SimCall::usage(const char* text) {
     return obj->call_error({"USAGE"}, "usage: %s sim %s %s", obj->name(), sub, text);
 }
 
-bool SimCall::options(const std::vector<OptionSpec>& table, const char* text, OptionWords* out,
+bool SimCall::options(const std::vector<OptionRule>& table, const char* text, OptionWords* out,
                       bool strict) {
     *out = read_options(table, count, args, strict);
     if (out->status == OptionWords::OK) return true;
@@ -80,6 +80,21 @@ int SimCall::symbol(const char* name) const {
     int id = 0;
     if (strlen(name) > (size_t)SymbolTable::kMaxName) return 0;
     return obj->symbols->find_then_get(&id, "%s", name) ? id : 0;
+}
+
+int SimCall::variable(const Engine& engine, const char* name, bool recorded) {
+    int id = symbol(name);
+    int index = id ? engine.var_index(id) : -1;
+    if (index < 0) {
+        error({"UNDECLARED", name}, std::string("no variable '") + name + "'");
+        return -1;
+    }
+    if (recorded && engine.history().column_of((uint32_t)index) < 0) {
+        error({"UNRECORDED", name},
+              std::string("'") + name + "' is not recorded (sim reset -record)");
+        return -1;
+    }
+    return index;
 }
 
 Tcl_Obj* SimCall::value_obj(Engine& engine, const SimType& type, Val v) const {
@@ -147,7 +162,7 @@ int SimCall::step_error(const Engine& engine, const StepFailure& f) {
 // ------------------------------------------------------------------ reset, bind
 
 int sim_reset(SimCall& c) {
-    static const std::vector<OptionSpec> table = {{"-overflow", true, true},
+    static const std::vector<OptionRule> table = {{"-overflow", true, true},
                                                   {"-assertions", true, true},
                                                   {"-history", true, true},
                                                   {"-record", true, true}};
@@ -251,7 +266,7 @@ int sim_bind(SimCall& c) {
 
 // sim step ?-locals? ?INPUTS?
 int sim_step(SimCall& c) {
-    static const std::vector<OptionSpec> table = {{"-locals", false, true}};
+    static const std::vector<OptionRule> table = {{"-locals", false, true}};
     const char* usage = "?-locals? ?INPUTS?";
     OptionWords w;
     if (!c.options(table, usage, &w, false)) return TCL_ERROR;
@@ -338,9 +353,8 @@ int sim_value(SimCall& c) {
     std::shared_ptr<Engine> engine = c.engine(false);
     if (!engine) return TCL_ERROR;
     const char* name = c.args[0];
-    int id = c.symbol(name);
-    int index = id ? engine->var_index(id) : -1;
-    if (index < 0) return c.error({"UNDECLARED", name}, std::string("no variable '") + name + "'");
+    int index = c.variable(*engine, name, false);
+    if (index < 0) return TCL_ERROR;
     Val v{};
     int state = engine->value((uint32_t)index, &v);
     if (state == ABSENT)

@@ -24,7 +24,7 @@ public:
     int error(const ErrorWords& code, const std::string& message);
     int usage(const char* text);
     // The options of the call against a table; false after the error.
-    bool options(const std::vector<OptionSpec>& table, const char* text, OptionWords* out,
+    bool options(const std::vector<OptionRule>& table, const char* text, OptionWords* out,
                  bool strict = true);
     // A non-negative count from an option's text; false after the error.
     bool count_of(const char* option, const char* text, long long* out);
@@ -39,6 +39,9 @@ public:
     int step_error(const Engine& engine, const StepFailure& f);
     // A program's symbol for a name, or 0.
     int symbol(const char* name) const;
+    // A named variable's place in the engine, or -1 after the error
+    // (UNDECLARED; with `recorded', UNRECORDED when its history is not kept).
+    int variable(const Engine& engine, const char* name, bool recorded);
     // A value's text, "" for nil.
     Tcl_Obj* value_obj(Engine& engine, const SimType& type, Val v) const;
 

@@ -146,7 +146,7 @@ private:
 
 // sim run ?-steps N? ?-inputs CHANNEL ?-format csv|rif?? ?-until EXPRESSION?
 int sim_run(SimCall& c) {
-    static const std::vector<OptionSpec> table = {
+    static const std::vector<OptionRule> table = {
         {"-steps", true, true}, {"-inputs", true, true}, {"-format", true, true}, {"-until", true, true}};
     const char* usage = "?-steps N? ?-inputs CHANNEL ?-format csv|rif?? ?-until EXPRESSION?";
     OptionWords w;
@@ -234,7 +234,7 @@ int sim_run(SimCall& c) {
 
 // sim trace ?-format csv|rif|vcd? ?-vars NAMES? ?-from I? ?-to J? ?-channel CHAN?
 int sim_trace(SimCall& c) {
-    static const std::vector<OptionSpec> table = {{"-format", true, true}, {"-vars", true, true},
+    static const std::vector<OptionRule> table = {{"-format", true, true}, {"-vars", true, true},
                                                   {"-from", true, true},   {"-to", true, true},
                                                   {"-channel", true, true}};
     const char* usage = "?-format csv|rif|vcd? ?-vars NAMES? ?-from I? ?-to J? ?-channel CHAN?";
@@ -260,14 +260,8 @@ int sim_trace(SimCall& c) {
         if (!list.split(c.obj->owner->interp, w.value[1])) return c.usage(usage);
         const char** names = list.items;
         for (int k = 0; k < list.count; ++k) {
-            int id = c.symbol(names[k]);
-            int index = id ? engine->var_index(id) : -1;
-            if (index < 0)
-                return c.error({"UNDECLARED", names[k]}, std::string("no variable '") + names[k] + "'");
-            if (h.column_of((uint32_t)index) < 0)
-                return c.error({"UNRECORDED", names[k]},
-                               std::string("'") + names[k] +
-                                   "' is not recorded (sim reset -record)");
+            int index = c.variable(*engine, names[k], true);
+            if (index < 0) return TCL_ERROR;
             add((uint32_t)index);
         }
     } else {
@@ -303,7 +297,7 @@ int sim_trace(SimCall& c) {
 // come as numbers (Tcl writes them as the codec does), so that a script
 // computes with them without reading them back.
 int sim_history(SimCall& c) {
-    static const std::vector<OptionSpec> table = {
+    static const std::vector<OptionRule> table = {
         {"-from", true, true}, {"-to", true, true}, {"-every", true, true}};
     const char* usage = "NAME ?-from I? ?-to J? ?-every K?";
     if (c.count < 1) return c.usage(usage);
@@ -320,13 +314,9 @@ int sim_history(SimCall& c) {
     if (!s.engine) return c.error({"NORUN"}, "no run: sim reset first");
     std::shared_ptr<Engine> engine = s.engine;
     const History& h = engine->history();
-    int id = c.symbol(name);
-    int index = id ? engine->var_index(id) : -1;
-    if (index < 0) return c.error({"UNDECLARED", name}, std::string("no variable '") + name + "'");
-    int column = h.column_of((uint32_t)index);
-    if (column < 0)
-        return c.error({"UNRECORDED", name},
-                       std::string("'") + name + "' is not recorded (sim reset -record)");
+    int index = c.variable(*engine, name, true);
+    if (index < 0) return TCL_ERROR;
+    size_t column = (size_t)h.column_of((uint32_t)index);
     long long from = 0, to = 0;
     if (!kept_range(c, h, w.value[0], w.value[1], &from, &to)) return TCL_ERROR;
     const SimType& type = engine->type_of((uint32_t)index);
@@ -343,7 +333,7 @@ int sim_history(SimCall& c) {
     for (long long start = from; start <= to;) {
         long long end = to - start < every ? to : start + every - 1;  // no overflow
         BinSummary bin(type.kind);
-        h.scan((uint64_t)start, (uint64_t)end, (size_t)column,
+        h.scan((uint64_t)start, (uint64_t)end, column,
                [&bin](Presence p, Val v) { bin.add(p, v); });
         char state = bin.state();
         states += state;

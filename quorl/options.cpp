@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-OptionWords read_options(const std::vector<OptionSpec>& table, int count, const char* const* words,
+OptionWords read_options(const std::vector<OptionRule>& table, int count, const char* const* words,
                          bool strict) {
     OptionWords found;
     found.value.assign(table.size(), nullptr);
@@ -22,14 +22,14 @@ OptionWords read_options(const std::vector<OptionSpec>& table, int count, const 
             found.positional.push_back(word);
             continue;
         }
-        const OptionSpec& spec = table[k];
-        if (spec.once && found.value[k]) {
+        const OptionRule& rule = table[k];
+        if (rule.once && found.value[k]) {
             found.status = OptionWords::TWICE;
             found.fault = word;
             return found;
         }
-        if (!spec.takes_value) {
-            found.value[k] = spec.name;
+        if (!rule.takes_value) {
+            found.value[k] = rule.name;
             continue;
         }
         if (i + 1 == count) {
@@ -53,7 +53,7 @@ bool option_integer(const OptionWords& found, int i, long min, long max, long* v
     return true;
 }
 
-std::string option_error(const std::vector<OptionSpec>& table, const OptionWords& found) {
+std::string option_error(const std::vector<OptionRule>& table, const OptionWords& found) {
     std::string word = found.fault ? found.fault : "";
     switch (found.status) {
         case OptionWords::NO_VALUE: return "option \"" + word + "\" needs a value";

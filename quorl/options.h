@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct OptionSpec {
+struct OptionRule {
     const char* name;  // "-ec", "-max", ...
     bool takes_value;
     bool once;  // given twice is an error; else the last one counts
@@ -29,7 +29,7 @@ struct OptionWords {
 // Reads `count' words against the table. With `strict', a word that is no
 // option of the table is UNKNOWN; otherwise it is a positional word (a file
 // named "-x" is a file). OK when every word was read.
-OptionWords read_options(const std::vector<OptionSpec>& table, int count, const char* const* words,
+OptionWords read_options(const std::vector<OptionRule>& table, int count, const char* const* words,
                          bool strict);
 
 // The value of option i as a decimal integer within [min, max] into *value
@@ -39,6 +39,6 @@ bool option_integer(const OptionWords& found, int i, long min, long max, long* v
 
 // The message of a failed read in Tcl's usual form: 'bad option "-x": must
 // be -a, -b or -c', 'option "-x" needs a value', 'option "-x" given twice'.
-std::string option_error(const std::vector<OptionSpec>& table, const OptionWords& found);
+std::string option_error(const std::vector<OptionRule>& table, const OptionWords& found);
 
 #endif

@@ -11,6 +11,8 @@
 
 #include "quorl/sim/value.h"
 
+class EcPrg;
+
 // Instructions. Operands are slots unless said otherwise; "cur" is the frame
 // being computed, "prev" the previous instant's. An instruction that writes
 // a slot that may be nil writes its nil flag too; the others leave it.
@@ -130,6 +132,9 @@ struct Code {
     std::vector<uint32_t> inputs;     // index in vars of each input, in order
     std::vector<uint32_t> base_inputs;  // places in `inputs' of those on the base clock
     int variable_at(uint32_t ins) const;
+    // A variable's place in vars, or -1, found through the model, which
+    // knows each one's place in its own list (inputs, outputs, locals).
+    int var_index(const EcPrg* prg, int symbol) const;
 };
 
 #endif

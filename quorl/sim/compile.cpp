@@ -314,6 +314,20 @@ bool Compiler::instant(const Code& program, Exp* e, uint32_t* result, uint32_t* 
 
 }  // namespace sim
 
+int Code::var_index(const EcPrg* prg, int symbol) const {
+    IdentInfo* info = prg->get_ident_info(symbol);
+    if (!info) return -1;
+    size_t base = 0;
+    switch (info->ident_mode()) {
+        case INPUT_m: break;
+        case OUTPUT_m: base = (size_t)prg->nb_inputs(); break;
+        case LOCAL_m: base = (size_t)prg->nb_inputs() + (size_t)prg->nb_outputs(); break;
+        default: return -1;
+    }
+    size_t index = base + (size_t)info->index_in_list();
+    return index < vars.size() && vars[index].symbol == symbol ? (int)index : -1;
+}
+
 int Code::variable_at(uint32_t ins) const {
     int variable = 0;
     for (const CodeOwner& o : owners) {

@@ -55,19 +55,7 @@ std::unique_ptr<Engine> Engine::build(const EcPrg* prg, const EngineOptions& opt
     return engine;
 }
 
-int Engine::var_index(int symbol) const {
-    IdentInfo* info = _prg->get_ident_info(symbol);
-    if (!info) return -1;
-    int base = 0;
-    switch (info->ident_mode()) {
-        case INPUT_m: break;
-        case OUTPUT_m: base = _prg->nb_inputs(); break;
-        case LOCAL_m: base = _prg->nb_inputs() + _prg->nb_outputs(); break;
-        default: return -1;
-    }
-    size_t index = (size_t)base + (size_t)info->index_in_list();
-    return index < _code.vars.size() && _code.vars[index].symbol == symbol ? (int)index : -1;
-}
+int Engine::var_index(int symbol) const { return _code.var_index(_prg, symbol); }
 
 int Engine::value(uint32_t var, Val* v) const {
     const SimVar& s = _code.vars[var];

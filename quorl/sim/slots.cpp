@@ -51,21 +51,10 @@ Symbol& Compiler::sym(int id) {
 }
 
 // A variable's place in the program's list of them (inputs, outputs,
-// locals), or -1. An expression of one instant finds it through the model,
-// which knows each one's place in its own list.
+// locals), or -1; an expression of one instant asks the program's code.
 int Compiler::var_index(int symbol) const {
     if (!_instant_only) return symbol > 0 && (size_t)symbol < _syms.size() ? _syms[(size_t)symbol].var : -1;
-    IdentInfo* info = _prg->get_ident_info(symbol);
-    if (!info) return -1;
-    size_t base = 0;
-    switch (info->ident_mode()) {
-        case INPUT_m: break;
-        case OUTPUT_m: base = (size_t)_prg->nb_inputs(); break;
-        case LOCAL_m: base = (size_t)_prg->nb_inputs() + (size_t)_prg->nb_outputs(); break;
-        default: return -1;
-    }
-    size_t index = base + (size_t)info->index_in_list();
-    return index < vars().size() && vars()[index].symbol == symbol ? (int)index : -1;
+    return program_code().var_index(_prg, symbol);
 }
 
 // A literal or an enumeration value as a value of its type.
