@@ -54,13 +54,18 @@ testConstraint capture [expr {![catch {exec sh -c {command -v xwd && command -v 
 
 # Shows the viewer on file, runs body, and writes a picture of the window
 # into doc/NAME. The capture goes to a scratch file first: a failed one
-# leaves the old image. 1 when the picture has a window's size.
+# leaves the old image. A busy X server may hand back a picture that does
+# not read as one: it is taken again, up to three times. 1 when the
+# picture has a window's size.
 proc screenshot {file body name} {
     set shot [file join [temporaryDirectory] $name]
     viewer $file [list shot $shot] "$body
-        update; after 300; update
         unset -nocomplain env(LD_PRELOAD)
-        exec xwd -silent -id \[winfo id .\] | xwdtopnm 2>/dev/null | pnmtopng > \$shot
+        for {set try 0} {\$try < 3} {incr try} {
+            update; after 300; update
+            exec xwd -silent -id \[winfo id .\] | xwdtopnm 2>/dev/null | pnmtopng > \$shot
+            if {!\[catch {image delete \[image create photo -file \$shot\]}\]} break
+        }
     "
     set image [image create photo -file $shot]
     set size [list [image width $image] [image height $image]]
