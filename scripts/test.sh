@@ -12,14 +12,14 @@ start=$SECONDS
 
 echo "== normal build"
 "$here/scripts/setup.sh" "$build"
-(cd "$build" && "$here/scripts/with-display.sh" ctest --output-on-failure -j "$(nproc)")
+(cd "$build" && "$here/scripts/with-display.sh" --private ctest --output-on-failure -j "$(nproc)")
 
 echo "== static analysis"
 "$here/scripts/lint.sh" "$build-lint"
 
 echo "== sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer)"
 "$here/scripts/setup.sh" "$build-san" -DZINDLE_SANITIZE=ON
-(cd "$build-san" && "$here/scripts/with-display.sh" ctest --output-on-failure -j "$(nproc)")
+(cd "$build-san" && "$here/scripts/with-display.sh" --private ctest --output-on-failure -j "$(nproc)")
 
 echo "== short fuzz run"
 "$here/tests/fuzz/run_short.sh" "$build-fuzz"

@@ -4,7 +4,7 @@
 set ::examplesDir [file join $::zindleSource examples]
 
 # The child's helpers: rows (first column of the rows in sight), clickRow,
-# clickText, typeInto, line (the text of a tag's first line), ascii.
+# clickText, typeInto, line (the text of a tag's first line), ascii, capture.
 set ::viewerHead {
     source [file join $examplesDir ecview.tcl]
     wm deiconify .
@@ -37,6 +37,33 @@ set ::viewerHead {
         string trim [$t get [lindex $r 0] "[lindex $r 0] lineend"]
     }
     proc ascii {text} { string map [list \u2014 -- \u25b2 up \u25bc down] $text }
+    # Writes a PNG picture of the main window into shot, or prints what the
+    # capture tools said. The screen is taken whole and cut to the window
+    # (raised first: other test files may show windows on the same server),
+    # since a window's own picture is refused while any part of it is off
+    # the screen; a busy server may also hand back a picture that does not
+    # read as one, so it is taken again, up to five times.
+    proc capture {shot} {
+        unset -nocomplain ::env(LD_PRELOAD)
+        raise .
+        set why ""
+        for {set try 0} {$try < 5} {incr try} {
+            update; after 300; update
+            set x [expr {max(0, [winfo rootx .])}]
+            set y [expr {max(0, [winfo rooty .])}]
+            set w [expr {min([winfo width .], [winfo screenwidth .] - $x)}]
+            set h [expr {min([winfo height .], [winfo screenheight .] - $y)}]
+            catch {exec xwd -silent -root | xwdtopnm | pamcut -left $x -top $y -width $w -height $h \
+                       | pnmtopng > $shot 2> $shot.err} failure
+            if {![catch {image delete [image create photo -file $shot]} why]} { set why ""; break }
+            set f [open $shot.err]
+            set said [string trim [read $f]]
+            close $f
+            if {$said ne ""} { set why $said } elseif {$failure ne ""} { set why $failure }
+        }
+        file delete $shot.err
+        puts -nonewline $why
+    }
 }
 
 # Runs body in a child showing the viewer on file (none when ""), with the
@@ -50,23 +77,16 @@ proc viewer {file args} {
     string trimright $out
 }
 
-testConstraint capture [expr {![catch {exec sh -c {command -v xwd && command -v xwdtopnm && command -v pnmtopng}}]}]
+testConstraint capture [expr {![catch {exec sh -c {command -v xwd && command -v xwdtopnm && command -v pamcut && command -v pnmtopng}}]}]
 
 # Shows the viewer on file, runs body, and writes a picture of the window
-# into doc/NAME. The capture goes to a scratch file first: a failed one
-# leaves the old image. A busy X server may hand back a picture that does
-# not read as one: it is taken again, up to three times. 1 when the
-# picture has a window's size.
+# into doc/NAME (see capture). The capture goes to a scratch file first: a
+# failed one leaves the old image. 1 when the picture has a window's size,
+# else what the capture said.
 proc screenshot {file body name} {
     set shot [file join [temporaryDirectory] $name]
-    viewer $file [list shot $shot] "$body
-        unset -nocomplain env(LD_PRELOAD)
-        for {set try 0} {\$try < 3} {incr try} {
-            update; after 300; update
-            exec xwd -silent -id \[winfo id .\] | xwdtopnm 2>/dev/null | pnmtopng > \$shot
-            if {!\[catch {image delete \[image create photo -file \$shot\]}\]} break
-        }
-    "
+    set out [viewer $file [list shot $shot] "$body\ncapture \$shot"]
+    if {$out ne ""} { return "no picture: $out" }
     set image [image create photo -file $shot]
     set size [list [image width $image] [image height $image]]
     image delete $image
